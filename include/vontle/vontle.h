@@ -1,0 +1,5 @@
+/* libvontle: support library for GLib applications. Include this header. */
+#pragma once
+
+#include <vontle/datastructures.h>
+#include <vontle/log.h>

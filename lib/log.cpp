@@ -1,0 +1,55 @@
+#include "vontle-private.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char *level_names[] = { "debug", "info", "warning", "error" };
+
+/* One plain variable, as documented: no lock and no atomics. */
+VontleLogLevel current_level = VONTLE_LOG_ERROR;
+
+} // namespace
+
+void
+vontle_vlog (const char *location, const char *function, VontleLogLevel level,
+             const char *format, va_list args)
+{
+  const auto severity = static_cast<guint32> (level);
+  if (severity > VONTLE_LOG_ERROR || severity < static_cast<guint32> (current_level))
+    return;
+
+  /* Each piece is a write of its own, in line order. */
+  fprintf (stderr, "%s: ", level_names[severity]);
+  if (level == VONTLE_LOG_DEBUG)
+    {
+      if (location != nullptr)
+        fprintf (stderr, "%s: ", location);
+      if (function != nullptr)
+        fprintf (stderr, "%s(): ", function);
+    }
+  vfprintf (stderr, format, args);
+  fputc ('\n', stderr);
+}
+
+void
+vontle_log (const char *location, const char *function, VontleLogLevel level,
+            const char *format, ...)
+{
+  va_list args;
+  va_start (args, format);
+  vontle_vlog (location, function, level, format, args);
+  va_end (args);
+}
+
+VontleLogLevel
+vontle_get_log_level (void)
+{
+  return current_level;
+}
+
+void
+vontle_set_log_level (VontleLogLevel level)
+{
+  current_level = level;
+}

@@ -1,0 +1,56 @@
+/* Shared test fixture: records every GLib log message so tests can assert
+ * the exact texts, and fails any test that gets a critical or warning it did
+ * not consume; plus a capture of standard error for the logger's lines. */
+#pragma once
+
+#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <string>
+#include <vector>
+
+#include <glib.h>
+
+namespace vontle_test {
+
+struct LogRecord
+{
+  GLogLevelFlags level;
+  std::string domain;  /* empty for the NULL domain */
+  std::string message;
+};
+
+class GLibLogTest : public ::testing::Test
+{
+protected:
+  void SetUp () override;
+  void TearDown () override;
+
+  /* Returns and forgets every recorded critical and warning, in order. */
+  std::vector<LogRecord> TakeMessages ();
+
+  /* Consumes exactly one critical with a NULL domain that reads
+   * "FUNCTION: assertion 'CONDITION' failed"; fails otherwise. */
+  void ExpectCritical (const std::string &function, const std::string &condition);
+
+  /* Fails when any critical or warning is pending. */
+  void ExpectNoMessages ();
+};
+
+/* Redirects file descriptor 2 for its lifetime; Finish () restores it and
+ * returns what was written meanwhile. */
+class StderrCapture
+{
+public:
+  StderrCapture ();
+  ~StderrCapture ();
+  std::string Finish ();
+
+private:
+  int saved_fd_ = -1;
+  FILE *file_ = nullptr;
+};
+
+std::string AssertionText (const std::string &function, const std::string &condition);
+
+} // namespace vontle_test
