@@ -2,4 +2,8 @@
 #pragma once
 
 #include <vontle/datastructures.h>
+#include <vontle/input-history.h>
 #include <vontle/log.h>
+#include <vontle/template.h>
+#include <vontle/utils.h>
+#include <vontle/version.h>

@@ -1,0 +1,7 @@
+/* libvontle: utils (to be written). */
+#pragma once
+
+#include <glib-object.h>
+
+G_BEGIN_DECLS
+G_END_DECLS

@@ -1,0 +1,1 @@
+#include "vontle-private.h"

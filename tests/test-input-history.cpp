@@ -1,0 +1,3 @@
+#include "vontle-test.h"
+
+#include <vontle/vontle.h>
