@@ -1,6 +1,7 @@
 #include "vontle-private.h"
 
 #include <cstring>
+#include <memory>
 
 /* ---------------------------------------------------------------- list -- */
 
@@ -262,4 +263,317 @@ vontle_list_merge (VontleList *list, VontleList *other)
   for (size_t i = 0; other->start != nullptr && i < other->size; i++)
     vontle_list_append (list, other->start[i]);
   return list;
+}
+
+/* ------------------------------------------------------------ iterator -- */
+
+VontleListIterator *
+vontle_list_iterator (VontleList *list)
+{
+  if (!VONTLE_CHECK (list != NULL) || list->size == 0)
+    return nullptr;
+  auto *iter = static_cast<VontleListIterator *> (g_try_malloc0 (sizeof (VontleListIterator)));
+  if (iter != nullptr)
+    iter->list = list;
+  return iter;
+}
+
+VontleListIterator *
+vontle_list_iterator_copy (VontleListIterator *iter)
+{
+  if (!VONTLE_CHECK (iter != NULL))
+    return nullptr;
+  return static_cast<VontleListIterator *> (g_memdup2 (iter, sizeof (VontleListIterator)));
+}
+
+VontleListIterator *
+vontle_list_iterator_next (VontleListIterator *iter)
+{
+  if (!vontle_list_iterator_is_valid (iter))
+    return nullptr;
+  iter->index++;
+  return iter->index < iter->list->size ? iter : nullptr;
+}
+
+VontleListIterator *
+vontle_list_iterator_previous (VontleListIterator *iter)
+{
+  if (!vontle_list_iterator_is_valid (iter))
+    return nullptr;
+  if (iter->index == 0)
+    {
+      /* Off the start lands where off the end does, so one test covers both. */
+      iter->index = iter->list->size;
+      return nullptr;
+    }
+  iter->index--;
+  return iter;
+}
+
+bool
+vontle_list_iterator_is_valid (VontleListIterator *iter)
+{
+  return iter != nullptr && iter->list != nullptr && iter->index < iter->list->size;
+}
+
+bool
+vontle_list_iterator_has_next (VontleListIterator *iter)
+{
+  return vontle_list_iterator_is_valid (iter) && iter->index + 1 < iter->list->size;
+}
+
+bool
+vontle_list_iterator_has_previous (VontleListIterator *iter)
+{
+  return vontle_list_iterator_is_valid (iter) && iter->index != 0;
+}
+
+void *
+vontle_list_iterator_data (VontleListIterator *iter)
+{
+  if (!vontle::check (vontle_list_iterator_is_valid (iter), __func__,
+                      "vontle_list_iterator_is_valid(iter)"))
+    return nullptr;
+  return iter->list->start[iter->index];
+}
+
+void
+vontle_list_iterator_set (VontleListIterator *iter, void *data)
+{
+  if (!vontle::check (vontle_list_iterator_is_valid (iter), __func__,
+                      "vontle_list_iterator_is_valid(iter)")
+      || !VONTLE_CHECK (iter->list->cmp == NULL))
+    return;
+  VontleList *list = iter->list;
+  if (list->free != nullptr)
+    list->free (list->start[iter->index]);
+  list->start[iter->index] = data;
+}
+
+void
+vontle_list_iterator_remove (VontleListIterator *iter)
+{
+  if (vontle_list_iterator_is_valid (iter))
+    remove_at (iter->list, iter->index);
+}
+
+void
+vontle_list_iterator_free (VontleListIterator *iter)
+{
+  g_free (iter);
+}
+
+/* ---------------------------------------------------------------- tree -- */
+
+namespace {
+
+struct GFreeDeleter
+{
+  void operator() (void *memory) const { g_free (memory); }
+};
+
+template <typename T> using GMemory = std::unique_ptr<T, GFreeDeleter>;
+
+template <typename T>
+GMemory<T>
+try_new_zeroed ()
+{
+  return GMemory<T> (static_cast<T *> (g_try_malloc0 (sizeof (T))));
+}
+
+VontleNodeData *
+record_of (GNode *gnode)
+{
+  return static_cast<VontleNodeData *> (gnode->data);
+}
+
+/* Applies the node's free function to its data, also when the data is null. */
+void
+release_data (VontleNode *node)
+{
+  if (node->free != nullptr)
+    node->free (record_of (node->node)->data);
+}
+
+/* Destroys a node whose children are all gone: g_node_destroy () on a leaf
+ * only unlinks it from its parent and frees that one GNode. */
+void
+destroy_leaf (VontleNode *node)
+{
+  g_free (record_of (node->node));
+  g_node_destroy (node->node);
+  g_free (node);
+}
+
+/* Releases the subtree under top in pre-order without recursing: a node's
+ * data goes as soon as the walk reaches it, the node itself once its last
+ * child is gone. Each step either descends to the first remaining child or
+ * destroys a leaf and climbs back to its parent, which then has one child
+ * fewer, so the next sibling becomes the first child. The stack stays flat
+ * however deep the tree is, and the walk needs no memory of its own.
+ *
+ * Records outlive their node's data until the node itself goes, because
+ * climbing back maps the parent GNode to its handle through its record. */
+void
+release_subtree (VontleNode *top)
+{
+  VontleNode *current = top;
+  release_data (current);
+  for (;;)
+    {
+      GNode *gnode = current->node;
+      if (gnode->children != nullptr)
+        {
+          current = record_of (gnode->children)->node;
+          release_data (current);
+          continue;
+        }
+      GNode *parent = gnode->parent;
+      const bool finished = current == top;
+      destroy_leaf (current);
+      if (finished)
+        return;
+      current = record_of (parent)->node;
+    }
+}
+
+} // namespace
+
+VontleNode *
+vontle_node_new (void *data)
+{
+  auto handle = try_new_zeroed<VontleNode> ();
+  if (!handle)
+    return nullptr;
+  auto nodedata = try_new_zeroed<VontleNodeData> ();
+  if (!nodedata)
+    return nullptr;
+  nodedata->node = handle.get ();
+  nodedata->data = data;
+  handle->node = g_node_new (nodedata.get ());
+  if (handle->node == nullptr)
+    return nullptr;
+  nodedata.release ();
+  return handle.release ();
+}
+
+void
+vontle_node_set_free_function (VontleNode *node, VontleFreeFunction free)
+{
+  if (!VONTLE_CHECK (node))
+    return;
+  node->free = free;
+}
+
+void
+vontle_node_free (VontleNode *node)
+{
+  if (node == nullptr || !VONTLE_CHECK (node->node))
+    return;
+  VontleNodeData *nodedata = record_of (node->node);
+  if (!VONTLE_CHECK (nodedata))
+    return;
+  release_subtree (node);
+}
+
+void
+vontle_node_append (VontleNode *parent, VontleNode *child)
+{
+  if (!VONTLE_CHECK (parent && child))
+    return;
+  /* Hanging a node below itself or below one of its descendants would close
+   * a cycle, which no walk over the tree survives. */
+  if (!VONTLE_CHECK (child != parent && !g_node_is_ancestor (child->node, parent->node)))
+    return;
+  g_node_insert_before (parent->node, nullptr, child->node);
+}
+
+VontleNode *
+vontle_node_append_data (VontleNode *parent, void *data)
+{
+  if (!VONTLE_CHECK (parent))
+    return nullptr;
+  VontleNode *child = vontle_node_new (data);
+  if (!VONTLE_CHECK (child))
+    return nullptr;
+  child->free = parent->free;
+  g_node_insert_before (parent->node, nullptr, child->node);
+  return child;
+}
+
+VontleNode *
+vontle_node_get_parent (VontleNode *node)
+{
+  if (!VONTLE_CHECK (node && node->node))
+    return nullptr;
+  GNode *parent = node->node->parent;
+  if (parent == nullptr)
+    return nullptr;
+  VontleNodeData *nodedata = record_of (parent);
+  if (!VONTLE_CHECK (nodedata))
+    return nullptr;
+  return nodedata->node;
+}
+
+VontleNode *
+vontle_node_get_root (VontleNode *node)
+{
+  if (!VONTLE_CHECK (node && node->node))
+    return nullptr;
+  if (node->node->parent == nullptr)
+    return node;
+  GNode *root = g_node_get_root (node->node);
+  if (!VONTLE_CHECK (root))
+    return nullptr;
+  VontleNodeData *nodedata = record_of (root);
+  if (!VONTLE_CHECK (nodedata))
+    return nullptr;
+  return nodedata->node;
+}
+
+VontleList *
+vontle_node_get_children (VontleNode *node)
+{
+  if (!VONTLE_CHECK (node))
+    return nullptr;
+  VontleList *list = vontle_list_new ();
+  if (!VONTLE_CHECK (list))
+    return nullptr;
+  GNode *first = node->node != nullptr ? node->node->children : nullptr;
+  for (GNode *child = first; child != nullptr; child = child->next)
+    if (grow_by_one (list))
+      list->start[list->size++] = record_of (child)->node;
+  return list;
+}
+
+size_t
+vontle_node_get_num_children (VontleNode *node)
+{
+  if (!VONTLE_CHECK (node && node->node))
+    return 0;
+  return g_node_n_children (node->node);
+}
+
+void *
+vontle_node_get_data (VontleNode *node)
+{
+  if (!VONTLE_CHECK (node && node->node))
+    return nullptr;
+  VontleNodeData *nodedata = record_of (node->node);
+  if (!VONTLE_CHECK (nodedata))
+    return nullptr;
+  return nodedata->data;
+}
+
+void
+vontle_node_set_data (VontleNode *node, void *data)
+{
+  if (!VONTLE_CHECK (node && node->node))
+    return;
+  VontleNodeData *nodedata = record_of (node->node);
+  if (!VONTLE_CHECK (nodedata))
+    return;
+  if (node->free != nullptr)
+    node->free (nodedata->data);
+  nodedata->data = data;
 }

@@ -1,4 +1,4 @@
-/* libvontle: array list. */
+/* libvontle: array list, its iterator, and a tree of nodes carrying user data. */
 #pragma once
 
 #include <stdbool.h>
@@ -236,5 +236,273 @@ void vontle_list_foreach (VontleList *list, VontleForeachFunction callback, void
 VontleList *vontle_list_merge (VontleList *list, VontleList *other);
 
 G_DEFINE_AUTOPTR_CLEANUP_FUNC (VontleList, vontle_list_free)
+
+/* ------------------------------------------------------------ iterator -- */
+
+/**
+ * VontleListIterator: (skip)
+ * @list: the list walked; not owned, and it must outlive the iterator
+ * @index: the position, the index of the element under the iterator
+ *
+ * An index into a list. It keeps no copy of the list's size, so every call
+ * measures @index against the list as it is then: the iterator turns invalid
+ * when the list shrinks below it and valid again when the list grows past
+ * it. After stepping off either end, @index equals the list's size.
+ */
+typedef struct _VontleListIterator VontleListIterator;
+struct _VontleListIterator
+{
+  VontleList *list;
+  size_t index;
+};
+
+/**
+ * vontle_list_iterator: (skip)
+ * @list: a list
+ *
+ * Returns: (transfer full) (nullable): a new iterator at index 0, or %NULL
+ *   when @list is empty or memory is exhausted
+ */
+VontleListIterator *vontle_list_iterator (VontleList *list);
+
+/**
+ * vontle_list_iterator_copy: (skip)
+ * @iter: an iterator
+ *
+ * Returns: (transfer full) (nullable): a new iterator on the same list at the
+ *   same index, moving independently of @iter
+ */
+VontleListIterator *vontle_list_iterator_copy (VontleListIterator *iter);
+
+/**
+ * vontle_list_iterator_next: (skip)
+ * @iter: (nullable): an iterator
+ *
+ * Steps one element toward the end. A null or invalid iterator stays as it is.
+ *
+ * Returns: (transfer none) (nullable): @iter, or %NULL when it stepped off
+ *   the end or was not valid
+ */
+VontleListIterator *vontle_list_iterator_next (VontleListIterator *iter);
+
+/**
+ * vontle_list_iterator_previous: (skip)
+ * @iter: (nullable): an iterator
+ *
+ * Steps one element toward the start. Stepping back from index 0 makes the
+ * iterator invalid, with its index set to the list's size.
+ *
+ * Returns: (transfer none) (nullable): @iter, or %NULL when it stepped off
+ *   the start or was not valid
+ */
+VontleListIterator *vontle_list_iterator_previous (VontleListIterator *iter);
+
+/**
+ * vontle_list_iterator_is_valid: (skip)
+ * @iter: (nullable): an iterator
+ *
+ * Returns: whether @iter stands on an element of its list
+ */
+bool vontle_list_iterator_is_valid (VontleListIterator *iter);
+
+/**
+ * vontle_list_iterator_has_next: (skip)
+ * @iter: (nullable): an iterator
+ *
+ * Returns: whether @iter is valid and an element follows the one under it
+ */
+bool vontle_list_iterator_has_next (VontleListIterator *iter);
+
+/**
+ * vontle_list_iterator_has_previous: (skip)
+ * @iter: (nullable): an iterator
+ *
+ * Returns: whether @iter is valid and an element precedes the one under it
+ */
+bool vontle_list_iterator_has_previous (VontleListIterator *iter);
+
+/**
+ * vontle_list_iterator_data: (skip)
+ * @iter: a valid iterator
+ *
+ * Returns: (transfer none) (nullable): the element under @iter
+ */
+void *vontle_list_iterator_data (VontleListIterator *iter);
+
+/**
+ * vontle_list_iterator_set: (skip)
+ * @iter: a valid iterator on an unsorted list
+ * @data: (nullable): the new element
+ *
+ * Replaces the element under @iter, releasing the old one first if the list
+ * owns its elements.
+ */
+void vontle_list_iterator_set (VontleListIterator *iter, void *data);
+
+/**
+ * vontle_list_iterator_remove: (skip)
+ * @iter: (nullable): an iterator
+ *
+ * Removes the element under @iter, releasing it if the list owns its
+ * elements. The iterator keeps its index and so stands on the element that
+ * followed; after removing the last element it is invalid. A null or invalid
+ * iterator does nothing. Sorted lists allow this, as it keeps their order.
+ */
+void vontle_list_iterator_remove (VontleListIterator *iter);
+
+/**
+ * vontle_list_iterator_free: (skip)
+ * @iter: (nullable) (transfer full): an iterator
+ *
+ * Releases the iterator; its list is not touched.
+ */
+void vontle_list_iterator_free (VontleListIterator *iter);
+
+G_DEFINE_AUTOPTR_CLEANUP_FUNC (VontleListIterator, vontle_list_iterator_free)
+
+/* ---------------------------------------------------------------- tree -- */
+
+/**
+ * VontleNode: (skip)
+ * @node: the node's place in the tree, owned; its data is the node's
+ *   #VontleNodeData record
+ * @free: (nullable): applied to the node's data when the data is replaced or
+ *   the node is released
+ *
+ * The handle on one node of a tree of user data. Whoever holds the root owns
+ * the tree and releases it with vontle_node_free(). A handle stays valid
+ * until its node or one of its ancestors is released.
+ */
+typedef struct _VontleNode VontleNode;
+struct _VontleNode
+{
+  GNode *node;
+  VontleFreeFunction free;
+};
+
+/**
+ * VontleNodeData: (skip)
+ * @node: the handle that owns this record
+ * @data: the node's user data
+ *
+ * The record that a tree's #GNode carries; it leads from GLib's node back to
+ * its handle.
+ */
+typedef struct _VontleNodeData VontleNodeData;
+struct _VontleNodeData
+{
+  VontleNode *node;
+  void *data;
+};
+
+/**
+ * vontle_node_new: (skip)
+ * @data: (nullable): the node's user data
+ *
+ * Returns: (transfer full) (nullable): a new root node without free function,
+ *   or %NULL when memory is exhausted
+ */
+VontleNode *vontle_node_new (void *data);
+
+/**
+ * vontle_node_set_free_function: (skip)
+ * @node: a node
+ * @free: (nullable): the node's new free function; its data is not touched
+ *
+ * The function belongs to @node alone, not to its children.
+ */
+void vontle_node_set_free_function (VontleNode *node, VontleFreeFunction free);
+
+/**
+ * vontle_node_free: (skip)
+ * @node: (nullable) (transfer full): a node
+ *
+ * Releases @node and its whole subtree. Data is released in pre-order: a
+ * node's data before its descendants', children first to last, each subtree
+ * completely before the next sibling; every node's data with that node's
+ * own free function. Releasing a child leaves the rest of its tree intact.
+ * The depth of the tree does not limit this.
+ */
+void vontle_node_free (VontleNode *node);
+
+/**
+ * vontle_node_append: (skip)
+ * @parent: a node
+ * @child: the root of another tree
+ *
+ * Attaches @child as the last child of @parent. @child keeps its free
+ * function and data. A @child that has a parent, or that is @parent itself
+ * or one of its ancestors, is refused with a critical warning.
+ */
+void vontle_node_append (VontleNode *parent, VontleNode *child);
+
+/**
+ * vontle_node_append_data: (skip)
+ * @parent: a node
+ * @data: (nullable): the new node's user data
+ *
+ * Creates the last child of @parent. It starts with a copy of @parent's
+ * current free function; later changes to either do not reach the other.
+ *
+ * Returns: (transfer none) (nullable): the new node, owned by the tree, or
+ *   %NULL when memory is exhausted
+ */
+VontleNode *vontle_node_append_data (VontleNode *parent, void *data);
+
+/**
+ * vontle_node_get_parent: (skip)
+ * @node: a node
+ *
+ * Returns: (transfer none) (nullable): the parent of @node, %NULL for a root
+ */
+VontleNode *vontle_node_get_parent (VontleNode *node);
+
+/**
+ * vontle_node_get_root: (skip)
+ * @node: a node
+ *
+ * Returns: (transfer none) (nullable): the root of @node's tree; @node
+ *   itself when it has no parent
+ */
+VontleNode *vontle_node_get_root (VontleNode *node);
+
+/**
+ * vontle_node_get_children: (skip)
+ * @node: a node
+ *
+ * Returns: (transfer full) (nullable): a new list, neither owning nor sorted,
+ *   of the handles of @node's direct children from first to last; empty when
+ *   there are none. vontle_list_free() on it releases no node.
+ */
+VontleList *vontle_node_get_children (VontleNode *node);
+
+/**
+ * vontle_node_get_num_children: (skip)
+ * @node: a node
+ *
+ * Returns: the number of @node's direct children
+ */
+size_t vontle_node_get_num_children (VontleNode *node);
+
+/**
+ * vontle_node_get_data: (skip)
+ * @node: a node
+ *
+ * Returns: (transfer none) (nullable): the node's user data
+ */
+void *vontle_node_get_data (VontleNode *node);
+
+/**
+ * vontle_node_set_data: (skip)
+ * @node: a node
+ * @data: (nullable): the new user data
+ *
+ * Replaces the node's data, releasing the old data first with the node's free
+ * function, if set, even when it is %NULL. Do not pass the data being
+ * replaced while the node has a free function.
+ */
+void vontle_node_set_data (VontleNode *node, void *data);
+
+G_DEFINE_AUTOPTR_CLEANUP_FUNC (VontleNode, vontle_node_free)
 
 G_END_DECLS
