@@ -48,6 +48,39 @@ sort_stably (VontleList *list, VontleCompareFunction compare)
 #endif
 }
 
+/* Re-sorts a sorted list after its last slot received a new element. When
+ * the elements before it are still in order, which they are unless their
+ * keys changed behind the list's back, a stable sort can only move the new
+ * element to just after the last element that does not compare greater: find
+ * that place by binary search and move the tail once. Any disorder falls back
+ * to the full stable sort, so the order is always the one the sort gives. */
+void
+resort_after_append (VontleList *list)
+{
+  const VontleCompareFunction cmp = list->cmp;
+  void **slots = list->start;
+  const size_t last = list->size - 1;
+  for (size_t i = 1; i < last; i++)
+    if (cmp (slots[i - 1], slots[i]) > 0)
+      {
+        sort_stably (list, cmp);
+        return;
+      }
+
+  void *added = slots[last];
+  size_t low = 0, high = last;
+  while (low < high)
+    {
+      const size_t middle = low + (high - low) / 2;
+      if (cmp (slots[middle], added) > 0)
+        high = middle;
+      else
+        low = middle + 1;
+    }
+  memmove (slots + low + 1, slots + low, (last - low) * sizeof (void *));
+  slots[low] = added;
+}
+
 /* Every insertion grows the array by exactly one slot. A failure is reported
  * under vontle_list_append whichever operation was growing the list. */
 bool
@@ -141,7 +174,7 @@ vontle_list_append (VontleList *list, void *data)
     return;
   list->start[list->size++] = data;
   if (list->cmp != nullptr)
-    sort_stably (list, list->cmp);
+    resort_after_append (list);
 }
 
 void

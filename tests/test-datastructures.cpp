@@ -132,6 +132,29 @@ TEST_F (ListTest, SortedInsertionMatchesAStableSortOnRandomData)
     EXPECT_EQ (list->start[i], expected[i]) << "at " << i;
 }
 
+/* Keys that change behind the list's back leave it out of order; the next
+ * insertion must still give exactly what a stable sort of the whole array
+ * (new element last) gives. */
+TEST_F (ListTest, SortedInsertionAfterKeysChangedMatchesAFullStableSort)
+{
+  std::mt19937 random (11);
+  std::vector<Item> items (300);
+  g_autoptr (VontleList) list = vontle_sorted_list_new (compare_keys);
+  std::vector<void *> model;
+  for (int i = 0; i < static_cast<int> (items.size ()); i++)
+    {
+      if (i % 10 == 9)
+        items[random () % i].key = static_cast<int> (random () % 8);
+      items[i] = { static_cast<int> (random () % 8), i };
+      model.assign (list->start, list->start + list->size);
+      model.push_back (&items[i]);
+      std::stable_sort (model.begin (), model.end (),
+                        [] (const void *a, const void *b) { return compare_keys (a, b) < 0; });
+      vontle_list_append (list, &items[i]);
+      ASSERT_TRUE (std::equal (model.begin (), model.end (), list->start)) << "after insertion " << i;
+    }
+}
+
 TEST_F (ListTest, OneOffSortKeepsTheListComparator)
 {
   Item a { 1, 0 }, b { 2, 0 }, c { 3, 0 };
