@@ -1,1 +1,426 @@
 #include "vontle-private.h"
+
+namespace {
+
+/* A reference is @name@; group 1 is the name. */
+constexpr const char reference_pattern[] = "@([A-Za-z0-9][A-Za-z0-9_-]*)@";
+/* Without G_REGEX_DOLLAR_ENDONLY the end anchor also matches before a final
+ * line break, so "a\n" is accepted as a name; it can never be referenced. */
+constexpr const char name_pattern[] = "^[A-Za-z0-9][A-Za-z0-9_-]*$";
+
+constexpr const char is_template_text[] = "VONTLE_IS_TEMPLATE(object)";
+
+struct VontleTemplateVariable
+{
+  char *name;
+  char *value;
+};
+
+} // namespace
+
+struct VontleTemplatePrivate
+{
+  char *base;
+  GRegex *variable_regex;
+  GRegex *name_regex;
+  VontleList *referenced_variables;
+  VontleList *variables;
+  bool ready;
+};
+
+G_DEFINE_TYPE_WITH_PRIVATE (VontleTemplate, vontle_template, G_TYPE_OBJECT)
+
+namespace {
+
+enum
+{
+  PROP_0,
+  PROP_BASE,
+};
+
+enum
+{
+  SIGNAL_BASE_CHANGED,
+  SIGNAL_VARIABLE_CHANGED,
+  SIGNAL_CHANGED,
+  N_SIGNALS
+};
+
+guint signals[N_SIGNALS];
+
+VontleTemplatePrivate *
+private_of (VontleTemplate *object)
+{
+  return static_cast<VontleTemplatePrivate *> (vontle_template_get_instance_private (object));
+}
+
+/* The check text is fixed: the project's spacing would otherwise end up in
+ * the message through the stringified expression. */
+bool
+check_template (VontleTemplate *object, const char *function)
+{
+  return vontle::check (VONTLE_IS_TEMPLATE (object), function, is_template_text);
+}
+
+void
+free_variable (void *data)
+{
+  auto *variable = static_cast<VontleTemplateVariable *> (data);
+  if (variable == nullptr)
+    return;
+  g_free (variable->value);
+  g_free (variable->name);
+  g_free (variable);
+}
+
+int
+compare_variable_name (const void *record, const void *name)
+{
+  if (record == nullptr)
+    return -1;
+  return g_strcmp0 (static_cast<const VontleTemplateVariable *> (record)->name,
+                    static_cast<const char *> (name));
+}
+
+int
+compare_names (const void *a, const void *b)
+{
+  return g_strcmp0 (static_cast<const char *> (a), static_cast<const char *> (b));
+}
+
+VontleTemplateVariable *
+find_variable (VontleList *variables, const char *name)
+{
+  return static_cast<VontleTemplateVariable *> (
+    vontle_list_find (variables, compare_variable_name, const_cast<char *> (name)));
+}
+
+/* A pattern that failed to compile, or was released by dispose, matches
+ * nothing instead of tripping GLib's own checks. */
+bool
+matches (const GRegex *regex, const char *text, GMatchInfo **match_info)
+{
+  if (regex == nullptr)
+    return false;
+  return g_regex_match (regex, text, static_cast<GRegexMatchFlags> (0), match_info);
+}
+
+/* ----------------------------------------------------- class handlers -- */
+
+/* Only the first missing name is looked up and logged: once the template is
+ * known not to be ready, the rest only need listing. */
+void
+base_changed (VontleTemplate *object)
+{
+  auto *priv = private_of (object);
+  vontle_list_clear (priv->referenced_variables);
+  priv->ready = true;
+
+  g_autoptr (GMatchInfo) match_info = nullptr;
+  if (!matches (priv->variable_regex, priv->base, &match_info))
+    return;
+  while (g_match_info_matches (match_info))
+    {
+      g_autofree char *name = g_match_info_fetch (match_info, 1);
+      const bool listed = vontle_list_find (priv->referenced_variables, compare_names, name) != nullptr;
+      if (priv->ready && find_variable (priv->variables, name) == nullptr)
+        {
+          VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Variable '%s' not set.", name);
+          priv->ready = false;
+        }
+      if (!listed)
+        vontle_list_append (priv->referenced_variables, g_steal_pointer (&name));
+      g_match_info_next (match_info, nullptr);
+    }
+}
+
+void
+check_readiness (VontleTemplate *object, const char *)
+{
+  auto *priv = private_of (object);
+  priv->ready = true;
+  for (size_t i = 0; i < vontle_list_size (priv->referenced_variables); i++)
+    {
+      const auto *name = static_cast<const char *> (vontle_list_nth (priv->referenced_variables, i));
+      if (find_variable (priv->variables, name) == nullptr)
+        {
+          priv->ready = false;
+          return;
+        }
+    }
+}
+
+void
+ignore_change (VontleTemplate *)
+{
+}
+
+gboolean
+eval_replace_cb (const GMatchInfo *match_info, GString *result, gpointer variables)
+{
+  g_autofree char *name = g_match_info_fetch (match_info, 1);
+  const auto *variable = find_variable (static_cast<VontleList *> (variables), name);
+  /* Stopping copies the rest of the base untouched, references included. */
+  if (!VONTLE_CHECK (variable != NULL))
+    return TRUE;
+  g_string_append (result, variable->value);
+  return FALSE;
+}
+
+/* ---------------------------------------------------------- GObject -- */
+
+void
+vontle_template_set_property (GObject *gobject, guint property_id, const GValue *value,
+                              GParamSpec *pspec)
+{
+  if (property_id != PROP_BASE)
+    {
+      G_OBJECT_WARN_INVALID_PROPERTY_ID (gobject, property_id, pspec);
+      return;
+    }
+  vontle_template_set_base (VONTLE_TEMPLATE (gobject), g_value_get_string (value));
+}
+
+void
+vontle_template_get_property (GObject *gobject, guint property_id, GValue *value,
+                              GParamSpec *pspec)
+{
+  if (property_id != PROP_BASE)
+    {
+      G_OBJECT_WARN_INVALID_PROPERTY_ID (gobject, property_id, pspec);
+      return;
+    }
+  g_value_set_string (value, private_of (VONTLE_TEMPLATE (gobject))->base);
+}
+
+/* Runs again when the object is disposed more than once: each pattern is
+ * released only while it is set. */
+void
+vontle_template_dispose (GObject *gobject)
+{
+  auto *priv = private_of (VONTLE_TEMPLATE (gobject));
+  g_clear_pointer (&priv->name_regex, g_regex_unref);
+  g_clear_pointer (&priv->variable_regex, g_regex_unref);
+  G_OBJECT_CLASS (vontle_template_parent_class)->dispose (gobject);
+}
+
+void
+vontle_template_finalize (GObject *gobject)
+{
+  auto *priv = private_of (VONTLE_TEMPLATE (gobject));
+  g_clear_pointer (&priv->variables, vontle_list_free);
+  g_clear_pointer (&priv->referenced_variables, vontle_list_free);
+  g_clear_pointer (&priv->base, g_free);
+  G_OBJECT_CLASS (vontle_template_parent_class)->finalize (gobject);
+}
+
+void
+install_signals (VontleTemplateClass *klass)
+{
+  const GType type = G_TYPE_FROM_CLASS (klass);
+
+  /**
+   * VontleTemplate::base-changed:
+   * @object: the template
+   *
+   * The base has changed. The class handler has already rescanned it when
+   * connected handlers run.
+   */
+  signals[SIGNAL_BASE_CHANGED] =
+    g_signal_new ("base-changed", type, G_SIGNAL_RUN_FIRST,
+                  G_STRUCT_OFFSET (VontleTemplateClass, base_changed),
+                  nullptr, nullptr, nullptr, G_TYPE_NONE, 0);
+
+  /**
+   * VontleTemplate::variable-changed:
+   * @object: the template
+   * @name: the name of the variable that was added or got a new value
+   *
+   * A variable was added or its value changed.
+   */
+  signals[SIGNAL_VARIABLE_CHANGED] =
+    g_signal_new ("variable-changed", type, G_SIGNAL_RUN_FIRST,
+                  G_STRUCT_OFFSET (VontleTemplateClass, variable_changed),
+                  nullptr, nullptr, nullptr, G_TYPE_NONE, 1, G_TYPE_STRING);
+
+  /**
+   * VontleTemplate::changed:
+   * @object: the template
+   *
+   * Emitted right after every #VontleTemplate::base-changed and
+   * #VontleTemplate::variable-changed: the template's result may differ.
+   */
+  signals[SIGNAL_CHANGED] =
+    g_signal_new ("changed", type, G_SIGNAL_RUN_FIRST,
+                  G_STRUCT_OFFSET (VontleTemplateClass, changed),
+                  nullptr, nullptr, nullptr, G_TYPE_NONE, 0);
+}
+
+GRegex *
+compile (const char *pattern)
+{
+  g_autoptr (GError) error = nullptr;
+  GRegex *regex = g_regex_new (pattern, G_REGEX_OPTIMIZE, static_cast<GRegexMatchFlags> (0), &error);
+  if (regex == nullptr)
+    vontle_log (G_STRLOC, "vontle_template_init", VONTLE_LOG_ERROR, "Failed to create regex: %s",
+                error->message);
+  return regex;
+}
+
+} // namespace
+
+static void
+vontle_template_class_init (VontleTemplateClass *klass)
+{
+  auto *object_class = G_OBJECT_CLASS (klass);
+  object_class->set_property = vontle_template_set_property;
+  object_class->get_property = vontle_template_get_property;
+  object_class->dispose = vontle_template_dispose;
+  object_class->finalize = vontle_template_finalize;
+
+  klass->base_changed = base_changed;
+  klass->variable_changed = check_readiness;
+  klass->changed = ignore_change;
+
+  /**
+   * VontleTemplate:base:
+   *
+   * The base text. Writing it is vontle_template_set_base(); reading it
+   * gives a copy of the current base. It starts empty.
+   */
+  g_object_class_install_property (
+    object_class, PROP_BASE,
+    g_param_spec_string ("base", "base template", "String used as base for the template.", "",
+                         static_cast<GParamFlags> (G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
+
+  install_signals (klass);
+}
+
+/* Both patterns or neither: a reference pattern without the name pattern
+ * would let the base refer to variables that can never be added. */
+static void
+vontle_template_init (VontleTemplate *object)
+{
+  auto *priv = private_of (object);
+  priv->variable_regex = compile (reference_pattern);
+  priv->name_regex = compile (name_pattern);
+  if (priv->name_regex == nullptr)
+    g_clear_pointer (&priv->variable_regex, g_regex_unref);
+  priv->base = g_strdup ("");
+  priv->referenced_variables = vontle_list_new_with_free (g_free);
+  priv->variables = vontle_list_new_with_free (free_variable);
+  priv->ready = true;
+}
+
+VontleTemplate *
+vontle_template_new (const char *base)
+{
+  auto *obj = static_cast<VontleTemplate *> (g_object_new (VONTLE_TYPE_TEMPLATE, nullptr));
+  if (!vontle::check (obj != nullptr, __func__, "obj"))
+    return nullptr;
+  if (base != nullptr)
+    vontle_template_set_base (obj, base);
+  return obj;
+}
+
+void
+vontle_template_set_base (VontleTemplate *object, const char *base)
+{
+  if (!check_template (object, __func__))
+    return;
+  auto *priv = private_of (object);
+  if (g_strcmp0 (base, priv->base) == 0)
+    return;
+  /* Copied before the old base goes: base may point into it. */
+  char *new_base = g_strdup (base != nullptr ? base : "");
+  g_free (priv->base);
+  priv->base = new_base;
+  g_signal_emit (object, signals[SIGNAL_BASE_CHANGED], 0);
+  g_signal_emit (object, signals[SIGNAL_CHANGED], 0);
+}
+
+const char *
+vontle_template_get_base (VontleTemplate *object)
+{
+  if (!check_template (object, __func__))
+    return nullptr;
+  return private_of (object)->base;
+}
+
+VontleList *
+vontle_template_referenced_variables (VontleTemplate *object)
+{
+  if (!check_template (object, __func__))
+    return nullptr;
+  return private_of (object)->referenced_variables;
+}
+
+bool
+vontle_template_add_variable (VontleTemplate *object, const char *name)
+{
+  if (!check_template (object, __func__) || !VONTLE_CHECK (name != NULL))
+    return false;
+  auto *priv = private_of (object);
+  if (!matches (priv->name_regex, name, nullptr))
+    {
+      VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "'%s' is not a valid variable name.", name);
+      return false;
+    }
+  if (find_variable (priv->variables, name) != nullptr)
+    {
+      VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Variable '%s' already exists.", name);
+      return false;
+    }
+  auto *variable = static_cast<VontleTemplateVariable *> (g_malloc0 (sizeof (VontleTemplateVariable)));
+  if (variable == nullptr)
+    {
+      VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Could not create new variable.");
+      return false;
+    }
+  variable->name = g_strdup (name);
+  variable->value = g_strdup ("");
+  vontle_list_append (priv->variables, variable);
+  g_signal_emit (object, signals[SIGNAL_VARIABLE_CHANGED], 0, name);
+  g_signal_emit (object, signals[SIGNAL_CHANGED], 0);
+  return true;
+}
+
+void
+vontle_template_set_variable_value (VontleTemplate *object, const char *name, const char *value)
+{
+  if (!check_template (object, __func__) || !VONTLE_CHECK (name != NULL)
+      || !VONTLE_CHECK (value != NULL))
+    return;
+  auto *variable = find_variable (private_of (object)->variables, name);
+  if (variable == nullptr)
+    {
+      VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Variable '%s' does not exist.", name);
+      return;
+    }
+  if (g_strcmp0 (variable->value, value) == 0)
+    return;
+  /* Copied before the old value goes: value may point into it. */
+  char *new_value = g_strdup (value);
+  g_free (variable->value);
+  variable->value = new_value;
+  g_signal_emit (object, signals[SIGNAL_VARIABLE_CHANGED], 0, name);
+  g_signal_emit (object, signals[SIGNAL_CHANGED], 0);
+}
+
+char *
+vontle_template_evaluate (VontleTemplate *object)
+{
+  if (!check_template (object, __func__))
+    return nullptr;
+  auto *priv = private_of (object);
+  if (!priv->ready)
+    {
+      VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Base contains variables that do not have a value assigned.");
+      return nullptr;
+    }
+  if (priv->variable_regex == nullptr)
+    return nullptr;
+  return g_regex_replace_eval (priv->variable_regex, priv->base, -1, 0,
+                               static_cast<GRegexMatchFlags> (0), eval_replace_cb,
+                               priv->variables, nullptr);
+}

@@ -1,3 +1,418 @@
 #include "vontle-test.h"
 
 #include <vontle/vontle.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+using vontle_test::StderrCapture;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+/* A subclass whose base handler does no scan, so the template keeps calling
+ * itself ready whatever the base refers to. It also has a property of its own
+ * whose accesses it hands, unhandled, to the parent's accessors. */
+G_DECLARE_FINAL_TYPE (TestBlindTemplate, test_blind_template, TEST, BLIND_TEMPLATE, VontleTemplate)
+
+struct _TestBlindTemplate
+{
+  VontleTemplate parent_instance;
+};
+
+G_DEFINE_TYPE (TestBlindTemplate, test_blind_template, VONTLE_TYPE_TEMPLATE)
+
+static void
+test_blind_template_class_init (TestBlindTemplateClass *klass)
+{
+  VONTLE_TEMPLATE_CLASS (klass)->base_changed = [] (VontleTemplate *) {};
+  auto *object_class = G_OBJECT_CLASS (klass);
+  object_class->set_property = G_OBJECT_CLASS (test_blind_template_parent_class)->set_property;
+  object_class->get_property = G_OBJECT_CLASS (test_blind_template_parent_class)->get_property;
+  g_object_class_install_property (object_class, 2,
+                                   g_param_spec_string ("note", "note", "note", nullptr,
+                                                        G_PARAM_READWRITE));
+}
+
+static void
+test_blind_template_init (TestBlindTemplate *)
+{
+}
+
+namespace {
+
+std::vector<std::string>
+names (VontleList *list)
+{
+  std::vector<std::string> result;
+  for (size_t i = 0; i < vontle_list_size (list); i++)
+    result.emplace_back (static_cast<const char *> (vontle_list_nth (list, i)));
+  return result;
+}
+
+std::optional<std::string>
+evaluate (VontleTemplate *object)
+{
+  g_autofree char *text = vontle_template_evaluate (object);
+  return text != nullptr ? std::optional<std::string> (text) : std::nullopt;
+}
+
+/* Evaluation while not ready writes its error line; keep it off the output. */
+std::optional<std::string>
+evaluate_quietly (VontleTemplate *object)
+{
+  StderrCapture capture;
+  return evaluate (object);
+}
+
+/* Exactly one line "debug: <dir>/template.cpp:<line>: <function>(): <message>",
+ * whatever directory the build puts in front of the file name. */
+MATCHER_P2 (DebugLine, function, message, "")
+{
+  const std::string &text = arg;
+  const std::string file = "template.cpp:";
+  const std::string tail = std::string (": ") + function + "(): " + message + "\n";
+  const auto file_at = text.find (file);
+  if (text.rfind ("debug: ", 0) != 0 || file_at == std::string::npos)
+    return false;
+  const auto line_at = file_at + file.size ();
+  const auto line_end = text.find_first_not_of ("0123456789", line_at);
+  return line_end != std::string::npos && line_end > line_at
+         && text.compare (line_end, std::string::npos, tail) == 0;
+}
+
+class LogLevelGuard
+{
+public:
+  explicit LogLevelGuard (VontleLogLevel level) : saved_ (vontle_get_log_level ())
+  {
+    vontle_set_log_level (level);
+  }
+  ~LogLevelGuard () { vontle_set_log_level (saved_); }
+
+private:
+  VontleLogLevel saved_;
+};
+
+/* Records every emission in order; "changed" also records what evaluation
+ * gives at that moment. */
+struct Recorder
+{
+  std::vector<std::string> events;
+
+  explicit Recorder (VontleTemplate *object)
+  {
+    g_signal_connect (object, "base-changed", G_CALLBACK (+[] (VontleTemplate *, Recorder *self) {
+      self->events.push_back ("base-changed");
+    }), this);
+    g_signal_connect (object, "variable-changed",
+                      G_CALLBACK (+[] (VontleTemplate *, const char *name, Recorder *self) {
+                        self->events.push_back (std::string ("variable-changed ") + name);
+                      }), this);
+    g_signal_connect (object, "changed", G_CALLBACK (+[] (VontleTemplate *t, Recorder *self) {
+      self->events.push_back ("changed -> " + evaluate_quietly (t).value_or ("(null)"));
+    }), this);
+  }
+
+  std::vector<std::string> Take () { return std::exchange (events, {}); }
+};
+
+using TemplateTest = vontle_test::GLibLogTest;
+
+TEST_F (TemplateTest, NewTemplateIsEmptyAndReady)
+{
+  for (const char *base : { static_cast<const char *> (nullptr), "" })
+    {
+      g_autoptr (VontleTemplate) object = vontle_template_new (base);
+      ASSERT_TRUE (VONTLE_IS_TEMPLATE (object));
+      EXPECT_STREQ (vontle_template_get_base (object), "");
+      EXPECT_THAT (names (vontle_template_referenced_variables (object)), IsEmpty ());
+      EXPECT_EQ (evaluate (object), "");
+    }
+  g_autoptr (VontleTemplate) object = vontle_template_new ("Hello @name@");
+  EXPECT_THAT (names (vontle_template_referenced_variables (object)), ElementsAre ("name"));
+}
+
+TEST_F (TemplateTest, SignalsAndWhatConnectedHandlersSee)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
+  Recorder recorder (object);
+
+  vontle_template_set_base (object, "Hello @name@");
+  EXPECT_THAT (recorder.Take (), ElementsAre ("base-changed", "changed -> (null)"));
+  vontle_template_set_base (object, "Hello @name@");
+  EXPECT_TRUE (vontle_template_add_variable (object, "name"));
+  EXPECT_THAT (recorder.Take (), ElementsAre ("variable-changed name", "changed -> Hello "));
+  vontle_template_set_variable_value (object, "name", "world");
+  EXPECT_THAT (recorder.Take (), ElementsAre ("variable-changed name", "changed -> Hello world"));
+
+  /* Nothing changes, so nothing is emitted. */
+  vontle_template_set_variable_value (object, "name", "world");
+  EXPECT_FALSE (vontle_template_add_variable (object, "name"));
+  EXPECT_FALSE (vontle_template_add_variable (object, "not valid"));
+  StderrCapture capture;
+  vontle_template_set_variable_value (object, "other", "x");
+  EXPECT_EQ (capture.Finish (), "error: Variable 'other' does not exist.\n");
+  EXPECT_THAT (recorder.Take (), IsEmpty ());
+
+  /* NULL never equals the current base, even an empty one. */
+  vontle_template_set_base (object, "");
+  recorder.Take ();
+  vontle_template_set_base (object, nullptr);
+  EXPECT_THAT (recorder.Take (), ElementsAre ("base-changed", "changed -> "));
+  EXPECT_STREQ (vontle_template_get_base (object), "");
+}
+
+TEST_F (TemplateTest, HandlersOfEverySignalSeeTheNewAnalysis)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new ("@a@");
+  using Seen = std::vector<std::string>;
+  Seen seen;
+  g_signal_connect (object, "base-changed", G_CALLBACK (+[] (VontleTemplate *t, Seen *out) {
+    out->push_back (evaluate_quietly (t).value_or ("(null)"));
+  }), &seen);
+  g_signal_connect_after (object, "variable-changed",
+                          G_CALLBACK (+[] (VontleTemplate *t, const char *, Seen *out) {
+                            out->push_back (evaluate_quietly (t).value_or ("(null)"));
+                          }), &seen);
+  vontle_template_add_variable (object, "a");
+  vontle_template_set_variable_value (object, "a", "1");
+  vontle_template_set_base (object, "@b@");
+  vontle_template_add_variable (object, "b");
+  EXPECT_THAT (seen, ElementsAre ("", "1", "(null)", ""));
+}
+
+TEST_F (TemplateTest, VariableNames)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
+  LogLevelGuard level (VONTLE_LOG_DEBUG);
+  /* The end anchor also matches before one final line break. */
+  for (const char *name : { "x", "7", "a-b", "a_b", "Z9-_", "A", "a", "a\n" })
+    {
+      StderrCapture capture;
+      EXPECT_TRUE (vontle_template_add_variable (object, name)) << name;
+      EXPECT_EQ (capture.Finish (), "") << name;
+    }
+  for (const char *name : { "", "-a", "_a", "a b", "a.b", "a@", "\xc3\xa9", "a\xc3\xa9", "a\n\n" })
+    {
+      StderrCapture capture;
+      EXPECT_FALSE (vontle_template_add_variable (object, name)) << name;
+      EXPECT_THAT (capture.Finish (),
+                   DebugLine ("vontle_template_add_variable",
+                              std::string ("'") + name + "' is not a valid variable name."));
+    }
+  StderrCapture capture;
+  EXPECT_FALSE (vontle_template_add_variable (object, "a"));
+  EXPECT_THAT (capture.Finish (),
+               DebugLine ("vontle_template_add_variable", "Variable 'a' already exists."));
+}
+
+TEST_F (TemplateTest, DebugMessagesArePrintedOnlyWhenAskedFor)
+{
+  {
+    StderrCapture capture;
+    g_autoptr (VontleTemplate) object = vontle_template_new ("@x@");
+    vontle_template_add_variable (object, "-");
+    vontle_template_add_variable (object, "x");
+    vontle_template_add_variable (object, "x");
+    EXPECT_EQ (capture.Finish (), "");
+  }
+  LogLevelGuard level (VONTLE_LOG_DEBUG);
+  StderrCapture capture;
+  g_autoptr (VontleTemplate) object = vontle_template_new ("@x@ @y@ @y@");
+  /* Only the first missing name is reported. */
+  EXPECT_THAT (capture.Finish (), DebugLine ("base_changed", "Variable 'x' not set."));
+  EXPECT_THAT (names (vontle_template_referenced_variables (object)), ElementsAre ("x", "y"));
+}
+
+TEST_F (TemplateTest, EvaluationIsRefusedWhileAVariableIsMissing)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new ("@Name@ @other@");
+  vontle_template_add_variable (object, "name");
+  vontle_template_add_variable (object, "other");
+  StderrCapture capture;
+  EXPECT_EQ (evaluate (object), std::nullopt);
+  EXPECT_EQ (capture.Finish (), "error: Base contains variables that do not have a value assigned.\n");
+
+  vontle_template_add_variable (object, "Name");
+  vontle_template_set_variable_value (object, "Name", "N");
+  EXPECT_EQ (evaluate (object), "N ");
+  vontle_template_set_base (object, "@missing@");
+  EXPECT_EQ (evaluate_quietly (object), std::nullopt);
+  vontle_template_set_base (object, "@other@");
+  EXPECT_EQ (evaluate (object), "");
+}
+
+struct ReferenceCase
+{
+  const char *base;
+  std::vector<std::string> referenced;
+  std::vector<std::pair<const char *, const char *>> values;
+  const char *result;
+};
+
+TEST_F (TemplateTest, ReferencesAndEvaluation)
+{
+  const ReferenceCase cases[] = {
+    { "Hello @name@", { "name" }, { { "name", "world" } }, "Hello world" },
+    { "@a@ and @a@", { "a" }, { { "a", "1" } }, "1 and 1" },
+    { "@b@ @a@ @b@", { "b", "a" }, { { "a", "1" }, { "b", "2" } }, "2 1 2" },
+    { "@a@b@c@", { "a", "c" }, { { "a", "1" }, { "c", "3" } }, "1b3" },
+    { "@a@@b@", { "a", "b" }, { { "a", "1" }, { "b", "2" } }, "12" },
+    { "a@b@c", { "b" }, { { "b", "X" } }, "aXc" },
+    { "x@@y @ a@ @-a@ @_a@ @a", {}, { { "a", "1" } }, "x@@y @ a@ @-a@ @_a@ @a" },
+    { "", {}, {}, "" },
+    /* Values go in as they are: never scanned for references. */
+    { "@a@ @b@", { "a", "b" }, { { "a", "@b@" }, { "b", "B" } }, "@b@ B" },
+    { "@a@", { "a" }, { { "a", "1" }, { "unused", "2" } }, "1" },
+  };
+  for (const auto &c : cases)
+    {
+      g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
+      for (const auto &[name, value] : c.values)
+        {
+          vontle_template_add_variable (object, name);
+          vontle_template_set_variable_value (object, name, value);
+        }
+      vontle_template_set_base (object, c.base);
+      EXPECT_EQ (names (vontle_template_referenced_variables (object)), c.referenced) << c.base;
+      EXPECT_EQ (evaluate (object), c.result) << c.base;
+      EXPECT_STREQ (vontle_template_get_base (object), c.base);
+    }
+}
+
+TEST_F (TemplateTest, AnalysisKeepsItsListAndOrder)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new ("@b@ @a@");
+  VontleList *list = vontle_template_referenced_variables (object);
+  vontle_template_add_variable (object, "a");
+  vontle_template_set_variable_value (object, "a", "@c@");
+  EXPECT_THAT (names (list), ElementsAre ("b", "a"));
+  vontle_template_set_base (object, "@c@");
+  vontle_template_set_base (object, "none");
+  EXPECT_EQ (vontle_template_referenced_variables (object), list);
+  EXPECT_THAT (names (list), IsEmpty ());
+}
+
+TEST_F (TemplateTest, SetBaseFromWithinTheCurrentBase)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new ("x@a@ tail");
+  vontle_template_set_base (object, vontle_template_get_base (object) + 1);
+  EXPECT_STREQ (vontle_template_get_base (object), "@a@ tail");
+  EXPECT_THAT (names (vontle_template_referenced_variables (object)), ElementsAre ("a"));
+}
+
+TEST_F (TemplateTest, BaseProperty)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
+  Recorder recorder (object);
+  int notifications = 0;
+  g_signal_connect_swapped (object, "notify::base",
+                            G_CALLBACK (+[] (int *count) { ++*count; }), &notifications);
+
+  g_object_set (object, "base", "@v@", nullptr);
+  EXPECT_THAT (recorder.Take (), ElementsAre ("base-changed", "changed -> (null)"));
+  EXPECT_EQ (notifications, 1);
+  EXPECT_THAT (names (vontle_template_referenced_variables (object)), ElementsAre ("v"));
+
+  g_autofree char *read = nullptr;
+  g_object_get (object, "base", &read, nullptr);
+  EXPECT_STREQ (read, "@v@");
+  EXPECT_NE (read, vontle_template_get_base (object));
+
+  vontle_template_set_base (object, "plain");
+  EXPECT_EQ (notifications, 1);
+  g_object_set (object, "base", nullptr, nullptr);
+  EXPECT_STREQ (vontle_template_get_base (object), "");
+  EXPECT_THAT (recorder.Take (),
+               ElementsAre ("base-changed", "changed -> plain", "base-changed", "changed -> "));
+
+  GParamSpec *pspec = g_object_class_find_property (G_OBJECT_GET_CLASS (object), "base");
+  EXPECT_STREQ (g_param_spec_get_nick (pspec), "base template");
+  EXPECT_STREQ (g_param_spec_get_blurb (pspec), "String used as base for the template.");
+  EXPECT_EQ (pspec->flags & G_PARAM_CONSTRUCT, 0u);
+}
+
+TEST_F (TemplateTest, UnknownPropertyIdOnlyWarns)
+{
+  g_autoptr (VontleTemplate) object =
+    VONTLE_TEMPLATE (g_object_new (test_blind_template_get_type (), nullptr));
+  g_object_set (object, "note", "x", nullptr);
+  g_autofree char *note = nullptr;
+  g_object_get (object, "note", &note, nullptr);
+  EXPECT_EQ (note, nullptr);
+  auto messages = TakeMessages ();
+  ASSERT_EQ (messages.size (), 2u);
+  for (const auto &message : messages)
+    {
+      EXPECT_EQ (message.level, G_LOG_LEVEL_WARNING);
+      EXPECT_THAT (message.message,
+                   HasSubstr ("invalid property id 2 for \"note\" of type 'GParamString' in "
+                              "'TestBlindTemplate'"));
+    }
+  EXPECT_STREQ (vontle_template_get_base (object), "");
+}
+
+TEST_F (TemplateTest, MissingVariableDuringEvaluationStopsTheReplacement)
+{
+  g_autoptr (VontleTemplate) object =
+    VONTLE_TEMPLATE (g_object_new (test_blind_template_get_type (), nullptr));
+  vontle_template_add_variable (object, "known");
+  vontle_template_set_variable_value (object, "known", "1");
+  vontle_template_set_base (object, "A@known@B@x@C@known@D");
+  EXPECT_THAT (names (vontle_template_referenced_variables (object)), IsEmpty ());
+  EXPECT_EQ (evaluate (object), "A1BC@known@D");
+  ExpectCritical ("eval_replace_cb", "variable != NULL");
+}
+
+TEST_F (TemplateTest, DisposedTemplateMatchesNothing)
+{
+  LogLevelGuard level (VONTLE_LOG_DEBUG);
+  g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
+  g_object_run_dispose (G_OBJECT (object));
+  g_object_run_dispose (G_OBJECT (object));
+  StderrCapture capture;
+  EXPECT_FALSE (vontle_template_add_variable (object, "a"));
+  vontle_template_set_base (object, "@a@");
+  EXPECT_THAT (names (vontle_template_referenced_variables (object)), IsEmpty ());
+  EXPECT_EQ (evaluate (object), std::nullopt);
+  EXPECT_THAT (capture.Finish (),
+               DebugLine ("vontle_template_add_variable", "'a' is not a valid variable name."));
+}
+
+TEST_F (TemplateTest, ArgumentChecks)
+{
+  const char *is_template = "VONTLE_IS_TEMPLATE(object)";
+  g_autoptr (GObject) other = G_OBJECT (g_object_new (G_TYPE_OBJECT, nullptr));
+  auto *not_a_template = reinterpret_cast<VontleTemplate *> (other);
+  for (auto *bad : { static_cast<VontleTemplate *> (nullptr), not_a_template })
+    {
+      vontle_template_set_base (bad, "x");
+      ExpectCritical ("vontle_template_set_base", is_template);
+      EXPECT_EQ (vontle_template_get_base (bad), nullptr);
+      ExpectCritical ("vontle_template_get_base", is_template);
+      EXPECT_EQ (vontle_template_referenced_variables (bad), nullptr);
+      ExpectCritical ("vontle_template_referenced_variables", is_template);
+      EXPECT_FALSE (vontle_template_add_variable (bad, "x"));
+      ExpectCritical ("vontle_template_add_variable", is_template);
+      vontle_template_set_variable_value (bad, "x", "y");
+      ExpectCritical ("vontle_template_set_variable_value", is_template);
+      EXPECT_EQ (vontle_template_evaluate (bad), nullptr);
+      ExpectCritical ("vontle_template_evaluate", is_template);
+    }
+  g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
+  Recorder recorder (object);
+  EXPECT_FALSE (vontle_template_add_variable (object, nullptr));
+  ExpectCritical ("vontle_template_add_variable", "name != NULL");
+  vontle_template_set_variable_value (object, nullptr, "y");
+  ExpectCritical ("vontle_template_set_variable_value", "name != NULL");
+  vontle_template_add_variable (object, "x");
+  recorder.Take ();
+  vontle_template_set_variable_value (object, "x", nullptr);
+  ExpectCritical ("vontle_template_set_variable_value", "value != NULL");
+  EXPECT_THAT (recorder.Take (), IsEmpty ());
+}
+
+} // namespace

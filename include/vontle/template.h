@@ -1,7 +1,143 @@
-/* libvontle: template (to be written). */
+/* libvontle: string templates with @name@ variables. */
 #pragma once
 
+#include <stdbool.h>
 #include <glib-object.h>
+#include <vontle/datastructures.h>
 
 G_BEGIN_DECLS
+
+/**
+ * VONTLE_TYPE_TEMPLATE:
+ *
+ * The #GType of #VontleTemplate.
+ */
+#define VONTLE_TYPE_TEMPLATE (vontle_template_get_type ())
+
+/**
+ * VontleTemplate:
+ *
+ * A base text that refers to variables as `@name@`, and a set of named
+ * variables with string values. A name is one ASCII letter or digit followed
+ * by ASCII letters, digits, underscores and hyphens; names are case-sensitive.
+ *
+ * The template keeps track of the names its base refers to and of whether all
+ * of them exist as variables, and announces every change through the signals
+ * #VontleTemplate::base-changed, #VontleTemplate::variable-changed and
+ * #VontleTemplate::changed. Their class handlers run first, so handlers that
+ * the application connects already see the new state.
+ */
+G_DECLARE_DERIVABLE_TYPE (VontleTemplate, vontle_template, VONTLE, TEMPLATE, GObject)
+
+/**
+ * VontleTemplateClass:
+ * @parent_class: the parent class
+ * @base_changed: class handler of #VontleTemplate::base-changed; by default
+ *   it rescans the base for the names it refers to and checks that each one
+ *   is a variable
+ * @variable_changed: class handler of #VontleTemplate::variable-changed; by
+ *   default it checks again that every referenced name is a variable
+ * @changed: class handler of #VontleTemplate::changed; by default it does
+ *   nothing
+ *
+ * A subclass that replaces @base_changed or @variable_changed takes over
+ * keeping the template's readiness for vontle_template_evaluate() current.
+ */
+struct _VontleTemplateClass
+{
+  GObjectClass parent_class;
+
+  void (*base_changed) (VontleTemplate *object);
+  void (*variable_changed) (VontleTemplate *object, const char *name);
+  void (*changed) (VontleTemplate *object);
+};
+
+/**
+ * vontle_template_new:
+ * @base: (nullable): the base text; %NULL leaves it empty
+ *
+ * Creates a template. A base other than the empty string is set with
+ * vontle_template_set_base(), so its signals are emitted before the caller
+ * can connect to them.
+ *
+ * Returns: (transfer full) (nullable): a new template, or %NULL
+ */
+VontleTemplate *vontle_template_new (const char *base);
+
+/**
+ * vontle_template_set_base:
+ * @object: a template
+ * @base: (nullable): the new base text; %NULL stands for the empty string.
+ *   It may point into the current base.
+ *
+ * Replaces the base and emits #VontleTemplate::base-changed, then
+ * #VontleTemplate::changed. When @base equals the current base nothing
+ * happens; %NULL never equals the current base, so it always emits.
+ * No property notification is emitted.
+ */
+void vontle_template_set_base (VontleTemplate *object, const char *base);
+
+/**
+ * vontle_template_get_base:
+ * @object: a template
+ *
+ * Returns: (transfer none) (nullable): the current base, valid until the base
+ *   next changes; %NULL only when @object is not a template
+ */
+const char *vontle_template_get_base (VontleTemplate *object);
+
+/**
+ * vontle_template_referenced_variables: (skip)
+ * @object: a template
+ *
+ * The names that the base refers to, each once, in the order of their first
+ * appearance, whether or not they exist as variables. The list is the same
+ * object for the template's whole life; its contents are valid until the base
+ * next changes. Do not change or release it.
+ *
+ * Returns: (transfer none) (nullable): a list of strings, or %NULL when
+ *   @object is not a template
+ */
+VontleList *vontle_template_referenced_variables (VontleTemplate *object);
+
+/**
+ * vontle_template_add_variable:
+ * @object: a template
+ * @name: the variable's name
+ *
+ * Adds a variable with an empty value, then emits
+ * #VontleTemplate::variable-changed with @name and #VontleTemplate::changed.
+ * An invalid name or one that is already a variable is refused with a debug
+ * message in the log. Variables cannot be removed.
+ *
+ * Returns: whether the variable was added
+ */
+bool vontle_template_add_variable (VontleTemplate *object, const char *name);
+
+/**
+ * vontle_template_set_variable_value:
+ * @object: a template
+ * @name: the name of an existing variable
+ * @value: the new value; it may point into the current value
+ *
+ * Sets a variable's value and, when it differs from the old one, emits
+ * #VontleTemplate::variable-changed with @name and #VontleTemplate::changed.
+ * A name that is not a variable is logged as an error.
+ */
+void vontle_template_set_variable_value (VontleTemplate *object, const char *name,
+                                         const char *value);
+
+/**
+ * vontle_template_evaluate:
+ * @object: a template
+ *
+ * Replaces every `@name@` in the base by the variable's value, in one pass:
+ * values are copied as they are and never searched for references. While
+ * some referenced name is not a variable, evaluation is refused with an
+ * error in the log.
+ *
+ * Returns: (transfer full) (nullable): the evaluated text, or %NULL
+ */
+char *vontle_template_evaluate (VontleTemplate *object);
+
 G_END_DECLS
