@@ -38,7 +38,7 @@ typedef int (*VontleCompareFunction) (const void *a, const void *b);
 typedef void (*VontleForeachFunction) (void *data, void *user_data);
 
 /**
- * VontleList: (skip)
+ * VontleList:
  * @start: the element array; %NULL until the first insertion and after clearing
  * @size: number of elements, stored in `start[0]` to `start[size - 1]`
  * @free: when set, the list owns its elements and releases each one that leaves
