@@ -26,8 +26,12 @@ expand_home (const char *path)
 
 /* Indexed by VontleXdgPath; only the search-path kinds come from the
  * environment. */
-constexpr const char *xdg_variables[] = { nullptr, nullptr, "XDG_CONFIG_DIRS", "XDG_DATA_DIRS", nullptr };
-constexpr const char *xdg_defaults[] = { nullptr, nullptr, "/etc/xdg", "/usr/local/share/:/usr/share", nullptr };
+constexpr const char *xdg_variables[] = {
+  nullptr, nullptr, "XDG_CONFIG_DIRS", "XDG_DATA_DIRS", nullptr,
+};
+constexpr const char *xdg_defaults[] = {
+  nullptr, nullptr, "/etc/xdg", "/usr/local/share/:/usr/share", nullptr,
+};
 
 char *
 xdg_search_path (VontleXdgPath kind)
