@@ -1,1 +1,228 @@
 #include "vontle-private.h"
+#include "user-database.h"
+
+#include <cstring>
+
+#include <glib/gstdio.h>
+
+/* ---------------------------------------------------- paths and directories -- */
+
+namespace {
+
+/* "~" or "~name", followed by nothing or by "/..." */
+char *
+expand_home (const char *path)
+{
+  const char *name_start = path + 1;
+  const size_t name_length = strcspn (name_start, "/");
+  const char *rest = name_start + name_length;
+
+  g_autofree char *name = name_length > 0 ? g_strndup (name_start, name_length) : nullptr;
+  g_autofree char *home = vontle_get_home_directory (name);
+  if (home == nullptr)
+    return g_strdup (path);
+  return g_build_filename (home, rest, nullptr);
+}
+
+/* Indexed by VontleXdgPath; only the search-path kinds come from the
+ * environment. */
+constexpr const char *xdg_variables[] = {
+  nullptr, nullptr, "XDG_CONFIG_DIRS", "XDG_DATA_DIRS", nullptr,
+};
+constexpr const char *xdg_defaults[] = {
+  nullptr, nullptr, "/etc/xdg", "/usr/local/share/:/usr/share", nullptr,
+};
+
+char *
+xdg_search_path (VontleXdgPath kind)
+{
+  const char *value = g_getenv (xdg_variables[kind]);
+  if (value != nullptr && value[0] != '\0')
+    return g_strdup (value);
+  return g_strdup (xdg_defaults[kind]);
+}
+
+} // namespace
+
+char *
+vontle_get_home_directory (const char *user_name)
+{
+  /* The current user's home follows GLib's rules (HOME first), which is what
+   * the rest of a GLib program uses; only other users need the database. */
+  if (user_name == nullptr || g_strcmp0 (user_name, g_get_user_name ()) == 0)
+    return g_strdup (g_get_home_dir ());
+  return vontle::user_database_home_directory (user_name, vontle::user_database_buffer_size ());
+}
+
+char *
+vontle_fix_path (const char *path)
+{
+  if (path == nullptr)
+    return nullptr;
+  if (path[0] == '~')
+    return expand_home (path);
+  if (g_path_is_absolute (path))
+    return g_strdup (path);
+  g_autofree char *current = g_get_current_dir ();
+  return g_build_filename (current, path, nullptr);
+}
+
+char *
+vontle_get_xdg_path (VontleXdgPath kind)
+{
+  switch (static_cast<guint32> (kind))
+    {
+    case VONTLE_XDG_CONFIG:
+      return g_strdup (g_get_user_config_dir ());
+    case VONTLE_XDG_DATA:
+      return g_strdup (g_get_user_data_dir ());
+    case VONTLE_XDG_CONFIG_DIRS:
+    case VONTLE_XDG_DATA_DIRS:
+      return xdg_search_path (kind);
+    case VONTLE_XDG_CACHE:
+      return g_strdup (g_get_user_cache_dir ());
+    default:
+      return nullptr;
+    }
+}
+
+/* ---------------------------------------------------------------- opener -- */
+
+namespace {
+
+/* Both opener warnings carry the public name, also when the caller came in
+ * through vontle_xdg_open(). */
+constexpr const char opener_function[] = "vontle_xdg_open_with_working_directory";
+
+const char *
+error_text (const GError *error)
+{
+  return error != nullptr ? error->message : "unknown error";
+}
+
+/* Failures to change directory are ignored on purpose: the launch then runs
+ * wherever the process happens to be, and a failed return leaves it there. */
+bool
+change_directory (const char *directory)
+{
+  return g_chdir (directory) == 0;
+}
+
+/* Changes the process's current directory for the lifetime of the object;
+ * does nothing for a null directory. */
+class DirectoryChange
+{
+public:
+  explicit DirectoryChange (const char *directory)
+  {
+    if (directory == nullptr)
+      return;
+    previous_ = g_get_current_dir ();
+    change_directory (directory);
+  }
+
+  ~DirectoryChange ()
+  {
+    if (previous_ == nullptr)
+      return;
+    change_directory (previous_);
+    g_free (previous_);
+  }
+
+  DirectoryChange (const DirectoryChange &) = delete;
+  DirectoryChange &operator= (const DirectoryChange &) = delete;
+
+private:
+  char *previous_ = nullptr;
+};
+
+/* No shell is involved: the uri is one argument whatever it contains. The
+ * working directory goes to the spawn call, so the parent never moves. */
+bool
+spawn_xdg_open (const char *uri, const char *working_directory)
+{
+  char command[] = "xdg-open";
+  g_autofree char *argument = g_strdup (uri);
+  char *argv[] = { command, argument, nullptr };
+  g_autoptr (GError) error = nullptr;
+  if (g_spawn_async (working_directory, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
+                     nullptr, &error))
+    return true;
+  vontle_log (G_STRLOC, opener_function, VONTLE_LOG_WARNING, "Failed to execute 'xdg-open %s': %s",
+              uri, error_text (error));
+  return false;
+}
+
+/* GIO's launcher has no working-directory parameter, hence the temporary
+ * change of the whole process's directory. */
+bool
+launch_default_application (const char *uri, const char *working_directory)
+{
+  DirectoryChange change (working_directory);
+  g_autoptr (GError) error = nullptr;
+  if (g_app_info_launch_default_for_uri (uri, nullptr, &error))
+    return true;
+  vontle_log (G_STRLOC, opener_function, VONTLE_LOG_WARNING, "Failed to open '%s': %s", uri,
+              error_text (error));
+  return false;
+}
+
+} // namespace
+
+bool
+vontle_xdg_open_with_working_directory (const char *uri, const char *working_directory)
+{
+  if (uri == nullptr || uri[0] == '\0')
+    return false;
+  if (spawn_xdg_open (uri, working_directory))
+    return true;
+  return launch_default_application (uri, working_directory);
+}
+
+bool
+vontle_xdg_open (const char *uri)
+{
+  return vontle_xdg_open_with_working_directory (uri, nullptr);
+}
+
+/* -------------------------------------------------------- string helpers -- */
+
+namespace {
+
+constexpr char escaped_characters[] = { '\\', ' ', '\t', '"', '\'', '#' };
+
+bool
+needs_escape (char byte)
+{
+  return memchr (escaped_characters, byte, sizeof escaped_characters) != nullptr;
+}
+
+} // namespace
+
+char *
+vontle_escape_string (const char *string)
+{
+  if (string == nullptr)
+    return nullptr;
+  g_autoptr (GString) escaped = g_string_new (nullptr);
+  for (const char *p = string; *p != '\0'; p++)
+    {
+      if (needs_escape (*p))
+        g_string_append_c (escaped, '\\');
+      g_string_append_c (escaped, *p);
+    }
+  return g_string_free (static_cast<GString *> (g_steal_pointer (&escaped)), FALSE);
+}
+
+char *
+vontle_replace_substring (const char *string, const char *old, const char *replacement)
+{
+  if (string == nullptr || old == nullptr || replacement == nullptr)
+    return nullptr;
+  if (string[0] == '\0' || old[0] == '\0' || strstr (string, old) == nullptr)
+    return g_strdup (string);
+  /* Splitting finds the occurrences left to right without overlap; joining
+   * never looks at the replacement again. */
+  g_auto (GStrv) pieces = g_strsplit (string, old, -1);
+  return g_strjoinv (replacement, pieces);
+}
