@@ -8,6 +8,8 @@
 
 #include <vontle/vontle.h>
 
+#include "fuzz-support.h"
+
 namespace {
 
 std::string
@@ -36,17 +38,6 @@ model_replace (const std::string &text, const std::string &old_text, const std::
   return out.append (text, from, std::string::npos);
 }
 
-std::vector<std::string>
-split_at_nul (const uint8_t *data, size_t size)
-{
-  std::vector<std::string> parts (1);
-  for (size_t i = 0; i < size; i++)
-    data[i] == 0 ? parts.emplace_back () : parts.back ().push_back (static_cast<char> (data[i]));
-  while (parts.size () < 3)
-    parts.emplace_back ();
-  return parts;
-}
-
 void
 expect (const char *got, const std::string &want)
 {
@@ -59,7 +50,7 @@ expect (const char *got, const std::string &want)
 extern "C" int
 LLVMFuzzerTestOneInput (const uint8_t *data, size_t size)
 {
-  const auto parts = split_at_nul (data, size);
+  const auto parts = fuzz::split_at_nul (data, size, 3);
   const std::string &text = parts[0], &old_text = parts[1], &new_text = parts[2];
 
   g_autofree char *escaped = vontle_escape_string (text.c_str ());

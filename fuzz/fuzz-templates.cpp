@@ -6,11 +6,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include <vontle/vontle.h>
+
+#include "fuzz-support.h"
 
 namespace {
 
@@ -54,24 +57,20 @@ model_references (const std::string &base)
   return found;
 }
 
-/* A whole-string name, where the end anchor also matches before one final
- * line break. */
+/* A whole-string name. GLib compiles patterns with every kind of line break
+ * as newline, so the end anchor also matches before one final CR LF, LF, CR,
+ * VT, FF, NEL, LS or PS. */
 bool
 model_valid_name (std::string name)
 {
-  if (!name.empty () && name.back () == '\n')
-    name.pop_back ();
+  for (const char *line_break : { "\r\n", "\n", "\r", "\v", "\f", "\xc2\x85", "\xe2\x80\xa8", "\xe2\x80\xa9" })
+    if (g_str_has_suffix (name.c_str (), line_break))
+      {
+        name.resize (name.size () - strlen (line_break));
+        break;
+      }
   return !name.empty () && is_first_name_char (name[0])
          && std::all_of (name.begin (), name.end (), is_name_char);
-}
-
-std::vector<std::string>
-split_at_nul (const uint8_t *data, size_t size)
-{
-  std::vector<std::string> parts (1);
-  for (size_t i = 0; i < size; i++)
-    data[i] == 0 ? parts.emplace_back () : parts.back ().push_back (static_cast<char> (data[i]));
-  return parts;
 }
 
 std::vector<std::string>
@@ -90,8 +89,11 @@ apply_variables (VontleTemplate *tmpl, const std::vector<std::string> &parts,
 {
   for (size_t i = 1; i < parts.size (); i++)
     {
-      const size_t eq = parts[i].find ('=');
-      const std::string name = parts[i].substr (0, eq);
+      /* Names are matched as UTF-8 as well: keep them valid. */
+      g_autofree char *valid = g_utf8_make_valid (parts[i].c_str (), -1);
+      const std::string part = valid;
+      const size_t eq = part.find ('=');
+      const std::string name = part.substr (0, eq);
       const bool added = vontle_template_add_variable (tmpl, name.c_str ());
       if (added != (model_valid_name (name) && model.count (name) == 0))
         mismatch ();
@@ -99,7 +101,7 @@ apply_variables (VontleTemplate *tmpl, const std::vector<std::string> &parts,
         model[name] = "";
       if (eq != std::string::npos && model.count (name))
         {
-          const std::string value = parts[i].substr (eq + 1);
+          const std::string value = part.substr (eq + 1);
           vontle_template_set_variable_value (tmpl, name.c_str (), value.c_str ());
           model[name] = value;
         }
@@ -112,7 +114,7 @@ extern "C" int
 LLVMFuzzerTestOneInput (const uint8_t *data, size_t size)
 {
   vontle_set_log_level (static_cast<VontleLogLevel> (4)); /* refusals log errors */
-  auto parts = split_at_nul (data, size);
+  auto parts = fuzz::split_at_nul (data, size);
   /* Texts are UTF-8 in the template's patterns; make the base valid. */
   g_autofree char *valid_base = g_utf8_make_valid (parts[0].c_str (), -1);
   const std::string base = valid_base;
