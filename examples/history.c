@@ -12,6 +12,7 @@
  *
  * ExampleFileHistory below is the part an application writes: a reader/writer
  * that stores one line per entry. */
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>

@@ -28,6 +28,7 @@ main (void)
 
   printf ("%zu words, kept sorted:\n", vontle_list_size (list));
   vontle_list_foreach (list, print_word, NULL);
+  fflush (stdout); /* the log line goes to standard error */
 
   vontle_set_log_level (VONTLE_LOG_INFO);
   vontle_log (G_STRLOC, G_STRFUNC, VONTLE_LOG_INFO, "the list owns %zu strings", vontle_list_size (list));
