@@ -110,9 +110,9 @@ matches (const GRegex *regex, const char *text, GMatchInfo **match_info)
 
 /* ----------------------------------------------------- class handlers -- */
 
-/* Records NAME once in the list of referenced names. Without that list (it
- * could not be made) the names go unlisted; readiness is then worked out
- * from the base itself. */
+/* Takes NAME over and records it once in the list of referenced names.
+ * Without that list (it could not be made) the names go unlisted, and
+ * check_readiness works readiness out from the base itself. */
 void
 list_reference (VontleList *referenced, char *name)
 {
