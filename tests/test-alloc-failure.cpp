@@ -82,6 +82,7 @@ TEST_F (AllocFailureTest, LibraryCallsReachTheInterposedAllocator)
   EXPECT_EQ (calls, 1u);
   g_autoptr (VontleNode) node = vontle_node_new (nullptr);
   EXPECT_EQ (calls, 3u);
+  EXPECT_TRUE (list != nullptr && node != nullptr);
 }
 
 TEST_F (AllocFailureTest, ListConstructorsReturnNullSilently)
