@@ -88,9 +88,12 @@ compare_names (const void *a, const void *b)
   return g_strcmp0 (static_cast<const char *> (a), static_cast<const char *> (b));
 }
 
+/* The list is missing only when it could not be made: no variable exists. */
 VontleTemplateVariable *
 find_variable (VontleList *variables, const char *name)
 {
+  if (variables == nullptr)
+    return nullptr;
   return static_cast<VontleTemplateVariable *> (
     vontle_list_find (variables, compare_variable_name, const_cast<char *> (name)));
 }
@@ -107,6 +110,18 @@ matches (const GRegex *regex, const char *text, GMatchInfo **match_info)
 
 /* ----------------------------------------------------- class handlers -- */
 
+/* Takes NAME over and records it once in the list of referenced names.
+ * Without that list (it could not be made) the names go unlisted, and
+ * check_readiness works readiness out from the base itself. */
+void
+list_reference (VontleList *referenced, char *name)
+{
+  if (referenced == nullptr || vontle_list_find (referenced, compare_names, name) != nullptr)
+    g_free (name);
+  else
+    vontle_list_append (referenced, name);
+}
+
 /* Only the first missing name is looked up and logged: once the template is
  * known not to be ready, the rest only need listing. */
 void
@@ -122,22 +137,40 @@ base_changed (VontleTemplate *object)
   while (g_match_info_matches (match_info))
     {
       g_autofree char *name = g_match_info_fetch (match_info, 1);
-      const bool listed = vontle_list_find (priv->referenced_variables, compare_names, name) != nullptr;
       if (priv->ready && find_variable (priv->variables, name) == nullptr)
         {
           VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Variable '%s' not set.", name);
           priv->ready = false;
         }
-      if (!listed)
-        vontle_list_append (priv->referenced_variables, g_steal_pointer (&name));
+      list_reference (priv->referenced_variables, g_steal_pointer (&name));
       g_match_info_next (match_info, nullptr);
     }
+}
+
+bool
+every_reference_set (VontleTemplatePrivate *priv)
+{
+  g_autoptr (GMatchInfo) match_info = nullptr;
+  if (!matches (priv->variable_regex, priv->base, &match_info))
+    return true;
+  for (; g_match_info_matches (match_info); g_match_info_next (match_info, nullptr))
+    {
+      g_autofree char *name = g_match_info_fetch (match_info, 1);
+      if (find_variable (priv->variables, name) == nullptr)
+        return false;
+    }
+  return true;
 }
 
 void
 check_readiness (VontleTemplate *object, const char *)
 {
   auto *priv = private_of (object);
+  if (priv->referenced_variables == nullptr)
+    {
+      priv->ready = every_reference_set (priv);
+      return;
+    }
   priv->ready = true;
   for (size_t i = 0; i < vontle_list_size (priv->referenced_variables); i++)
     {
@@ -371,7 +404,11 @@ vontle_template_add_variable (VontleTemplate *object, const char *name)
       VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Variable '%s' already exists.", name);
       return false;
     }
-  auto *variable = static_cast<VontleTemplateVariable *> (g_malloc0 (sizeof (VontleTemplateVariable)));
+  /* Without the list of variables (it could not be made) a new variable
+   * would have nowhere to live. */
+  auto *variable = priv->variables != nullptr
+                     ? static_cast<VontleTemplateVariable *> (g_malloc0 (sizeof (VontleTemplateVariable)))
+                     : nullptr;
   if (variable == nullptr)
     {
       VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Could not create new variable.");

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include <glib/gstdio.h>
+#include <unistd.h>
 
 /* ---------------------------------------------------- paths and directories -- */
 
@@ -136,17 +137,65 @@ private:
   char *previous_ = nullptr;
 };
 
+/* The system's default search path, which names no relative directory. */
+char *
+find_in_default_path (const char *command)
+{
+  const size_t size = confstr (_CS_PATH, nullptr, 0);
+  g_autofree char *default_path = size > 0 ? static_cast<char *> (g_malloc0 (size)) : nullptr;
+  if (default_path == nullptr || confstr (_CS_PATH, default_path, size) == 0)
+    return nullptr;
+  g_auto (GStrv) directories = g_strsplit (default_path, ":", -1);
+  for (char **directory = directories; *directory != nullptr; directory++)
+    {
+      if (!g_path_is_absolute (*directory))
+        continue;
+      g_autofree char *candidate = g_build_filename (*directory, command, nullptr);
+      if (g_file_test (candidate, G_FILE_TEST_IS_EXECUTABLE)
+          && !g_file_test (candidate, G_FILE_TEST_IS_DIR))
+        return static_cast<char *> (g_steal_pointer (&candidate));
+    }
+  return nullptr;
+}
+
 /* No shell is involved: the uri is one argument whatever it contains. The
- * working directory goes to the spawn call, so the parent never moves. */
+ * working directory goes to the spawn call, so the parent never moves.
+ *
+ * GLib searches an unset PATH as "/bin:/usr/bin:." and an empty one as ".",
+ * and "." is then the working directory the caller named: an "xdg-open"
+ * lying there (in a download folder, say) would run. Without a usable PATH
+ * the command is therefore looked up in the system's default path and
+ * started by its full name. */
 bool
-spawn_xdg_open (const char *uri, const char *working_directory)
+start_xdg_open (const char *uri, const char *working_directory, GError **error)
 {
   char command[] = "xdg-open";
   g_autofree char *argument = g_strdup (uri);
-  char *argv[] = { command, argument, nullptr };
+  const char *search_path = g_getenv ("PATH");
+  if (search_path != nullptr && search_path[0] != '\0')
+    {
+      char *argv[] = { command, argument, nullptr };
+      return g_spawn_async (working_directory, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr,
+                            nullptr, nullptr, error);
+    }
+  g_autofree char *program = find_in_default_path (command);
+  if (program == nullptr)
+    {
+      g_set_error_literal (error, G_SPAWN_ERROR, G_SPAWN_ERROR_NOENT,
+                           "PATH is not set and xdg-open is not in the default search path");
+      return false;
+    }
+  /* The first element is the file to run, the others are the child's argv. */
+  char *argv[] = { program, command, argument, nullptr };
+  return g_spawn_async (working_directory, argv, nullptr, G_SPAWN_FILE_AND_ARGV_ZERO, nullptr,
+                        nullptr, nullptr, error);
+}
+
+bool
+spawn_xdg_open (const char *uri, const char *working_directory)
+{
   g_autoptr (GError) error = nullptr;
-  if (g_spawn_async (working_directory, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
-                     nullptr, &error))
+  if (start_xdg_open (uri, working_directory, &error))
     return true;
   vontle_log (G_STRLOC, opener_function, VONTLE_LOG_WARNING, "Failed to execute 'xdg-open %s': %s",
               uri, error_text (error));

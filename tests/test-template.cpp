@@ -283,6 +283,28 @@ TEST_F (TemplateTest, ReferencesAndEvaluation)
     }
 }
 
+/* Caller text reaches the log only as an argument, never as a format, and a
+ * value goes into the result verbatim, never as replacement syntax. */
+TEST_F (TemplateTest, CallerTextIsNeitherFormatNorReplacementSyntax)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new ("<@a@>");
+  LogLevelGuard level (VONTLE_LOG_DEBUG);
+  {
+    StderrCapture capture;
+    EXPECT_FALSE (vontle_template_add_variable (object, "%s%n%s"));
+    EXPECT_THAT (capture.Finish (), DebugLine ("vontle_template_add_variable",
+                                               "'%s%n%s' is not a valid variable name."));
+  }
+  {
+    StderrCapture capture;
+    vontle_template_set_variable_value (object, "%n%n", "x");
+    EXPECT_EQ (capture.Finish (), "error: Variable '%n%n' does not exist.\n");
+  }
+  vontle_template_add_variable (object, "a");
+  vontle_template_set_variable_value (object, "a", "\\0 \\1 \\g<1> $1 %s");
+  EXPECT_EQ (evaluate (object), "<\\0 \\1 \\g<1> $1 %s>");
+}
+
 TEST_F (TemplateTest, AnalysisKeepsItsListAndOrder)
 {
   g_autoptr (VontleTemplate) object = vontle_template_new ("@b@ @a@");

@@ -292,6 +292,35 @@ TEST_F (OpenerTest, WithoutXdgOpenTheLauncherRunsInTheWorkingDirectory)
   EXPECT_THAT (Recorded (), ElementsAre ("vontle-test-handler", "1", work_, "vontle-handled:item"));
 }
 
+/* GLib's own search would take an unset PATH as "/bin:/usr/bin:." and an
+ * empty one as ".", that is the working directory: an xdg-open planted there
+ * must never run. */
+TEST_F (OpenerTest, WithoutPathAnXdgOpenInTheWorkingDirectoryNeverRuns)
+{
+  for (const char *directory : { "/bin", "/usr/bin" })
+    if (g_file_test ((std::string (directory) + "/xdg-open").c_str (), G_FILE_TEST_EXISTS))
+      GTEST_SKIP () << "the system's xdg-open would start";
+  const std::string planted = work_ + "/xdg-open";
+  ASSERT_TRUE (g_file_set_contents (planted.c_str (), recorder_script, -1, nullptr));
+  g_chmod (planted.c_str (), 0755);
+
+  for (const char *path : { static_cast<const char *> (nullptr), "" })
+    {
+      SCOPED_TRACE (path ? "empty PATH" : "no PATH");
+      if (path != nullptr)
+        g_setenv ("PATH", path, TRUE);
+      else
+        g_unsetenv ("PATH");
+      g_remove ((record_ + ".done").c_str ());
+      StderrCapture capture;
+      EXPECT_TRUE (vontle_xdg_open_with_working_directory ("vontle-handled:item", work_.c_str ()));
+      EXPECT_THAT (lines_of (capture.Finish ()),
+                   ElementsAre (MatchesRegex ("warning: Failed to execute 'xdg-open vontle-handled:item': .+")));
+      EXPECT_THAT (Recorded (), ElementsAre ("vontle-test-handler", "1", work_, "vontle-handled:item"));
+    }
+  g_remove (planted.c_str ());
+}
+
 /* -------------------------------------------------------- string helpers -- */
 
 using StringTest = vontle_test::GLibLogTest;

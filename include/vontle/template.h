@@ -96,7 +96,8 @@ const char *vontle_template_get_base (VontleTemplate *object);
  * next changes. Do not change or release it.
  *
  * Returns: (transfer none) (nullable): a list of strings, or %NULL when
- *   @object is not a template
+ *   @object is not a template or the list could not be allocated (the
+ *   template then still tracks whether every referenced variable exists)
  */
 VontleList *vontle_template_referenced_variables (VontleTemplate *object);
 
@@ -108,7 +109,8 @@ VontleList *vontle_template_referenced_variables (VontleTemplate *object);
  * Adds a variable with an empty value, then emits
  * #VontleTemplate::variable-changed with @name and #VontleTemplate::changed.
  * An invalid name or one that is already a variable is refused with a debug
- * message in the log. Variables cannot be removed.
+ * message in the log, and so is every name when the template could not
+ * allocate its list of variables. Variables cannot be removed.
  *
  * Returns: whether the variable was added
  */

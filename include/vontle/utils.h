@@ -81,7 +81,8 @@ char *vontle_get_xdg_path (VontleXdgPath kind);
  * Opens @uri with the desktop's preferred application: first by starting
  * "xdg-open" from the search path, and only when that cannot be started
  * through GIO's default-application launcher. Failures are logged at
- * %VONTLE_LOG_WARNING.
+ * %VONTLE_LOG_WARNING. When PATH is unset or empty, "xdg-open" is looked for
+ * in the system's default path only, never in @working_directory.
  *
  * The GIO fallback changes the process-wide current directory to
  * @working_directory for the length of the launch and then changes it back;
