@@ -65,6 +65,10 @@ def format_time(nanoseconds):
     return f"{nanoseconds:.3g} ns"
 
 
+def format_ratio(ratio):
+    return f"{ratio:.2f}x" if ratio >= 0.1 else f"{ratio:.2g}x"
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -99,8 +103,8 @@ def main():
                 misses += verdict == "MISSED"
                 goal_text = f"<= {goal:g}x"
             print(f"| {label} | {argument or '-'} | {format_time(lib_time)} | "
-                  f"{format_time(floor_time)} | {ratio:.2f}x | "
-                  f"{min(ratios):.2f}-{max(ratios):.2f} | {goal_text} | {verdict} |")
+                  f"{format_time(floor_time)} | {format_ratio(ratio)} | "
+                  f"{format_ratio(min(ratios))}-{format_ratio(max(ratios))} | {goal_text} | {verdict} |")
     print(f"\n{misses} row(s) above the goal.")
 
 
