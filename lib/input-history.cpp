@@ -196,6 +196,54 @@ advance (VontleInputHistoryPrivate *priv, Direction direction, size_t n, const c
   return true;
 }
 
+/* What vontle_list_nth gives, without a library call per entry on the scan
+ * of a long history. position can lie past the end when the list was
+ * shortened through the lent list: vontle_list_nth itself then reports that
+ * and yields null. */
+const char *
+entry_at (const VontleList *entries, size_t position)
+{
+  if (position < entries->size)
+    return static_cast<const char *> (entries->start[position]);
+  return static_cast<const char *> (vontle_list_nth (const_cast<VontleList *> (entries), position));
+}
+
+/* The step toward older entries from a position within the list, with a
+ * prefix set: what the general loop below does, on locals. Nothing in it can
+ * call back into the host (every entry tested is non-null, and so is the
+ * prefix), so the state is written once when the step ends. */
+const char *
+scan_older (VontleInputHistoryPrivate *priv, const VontleList *entries, size_t n)
+{
+  const size_t start = priv->position;
+  void *const *slots = entries->start;
+  const char *prefix = priv->saved_line;
+  for (size_t position = start; position-- > 0;)
+    {
+      const auto *entry = static_cast<const char *> (slots[position]);
+      if (entry == nullptr || g_str_has_prefix (entry, prefix))
+        {
+          priv->position = position;
+          if (entry != nullptr)
+            {
+              priv->reset_pending = false;
+              priv->match_position = position;
+            }
+          return entry;
+        }
+    }
+  /* From n the n iterations end on index 0; from below n one more iteration
+   * is left, which stands at index 0 and ends the walk. */
+  if (start == n)
+    priv->position = 0;
+  else
+    {
+      priv->reset_pending = false;
+      priv->position = priv->match_position;
+    }
+  return nullptr;
+}
+
 const char *
 step (VontleInputHistory *history, const char *line, Direction direction)
 {
@@ -208,14 +256,15 @@ step (VontleInputHistory *history, const char *line, Direction direction)
 
   auto *priv = private_of (history);
   begin_walk_if_due (priv, line, n);
+  if ((priv->reset_pending || direction == Direction::older) && priv->saved_line != nullptr
+      && priv->position <= n)
+    return scan_older (priv, entries, n);
   for (size_t i = 0; i < n; i++)
     {
       const char *edge;
       if (!advance (priv, direction, n, &edge))
         return edge;
-      /* position can lie past the end when the list was shortened through
-       * the lent list; vontle_list_nth reports that and yields null. */
-      const auto *entry = static_cast<const char *> (vontle_list_nth (entries, priv->position));
+      const char *entry = entry_at (entries, priv->position);
       if (entry == nullptr)
         return nullptr;
       if (g_str_has_prefix (entry, priv->saved_line))

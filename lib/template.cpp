@@ -25,6 +25,8 @@ struct VontleTemplatePrivate
   GRegex *name_regex;
   VontleList *referenced_variables;
   VontleList *variables;
+  /* name -> record of the variables list, sharing the record's name. */
+  GHashTable *variable_index;
   bool ready;
 };
 
@@ -74,28 +76,18 @@ free_variable (void *data)
 }
 
 int
-compare_variable_name (const void *record, const void *name)
-{
-  if (record == nullptr)
-    return -1;
-  return g_strcmp0 (static_cast<const VontleTemplateVariable *> (record)->name,
-                    static_cast<const char *> (name));
-}
-
-int
 compare_names (const void *a, const void *b)
 {
   return g_strcmp0 (static_cast<const char *> (a), static_cast<const char *> (b));
 }
 
-/* The list is missing only when it could not be made: no variable exists. */
+/* Names are unique and variables are never removed, so the index answers
+ * exactly what a scan of the list for the first equal name would, without
+ * a string comparison per variable for every reference in a long base. */
 VontleTemplateVariable *
-find_variable (VontleList *variables, const char *name)
+find_variable (const VontleTemplatePrivate *priv, const char *name)
 {
-  if (variables == nullptr)
-    return nullptr;
-  return static_cast<VontleTemplateVariable *> (
-    vontle_list_find (variables, compare_variable_name, const_cast<char *> (name)));
+  return static_cast<VontleTemplateVariable *> (g_hash_table_lookup (priv->variable_index, name));
 }
 
 /* A pattern that failed to compile, or was released by dispose, matches
@@ -137,7 +129,7 @@ base_changed (VontleTemplate *object)
   while (g_match_info_matches (match_info))
     {
       g_autofree char *name = g_match_info_fetch (match_info, 1);
-      if (priv->ready && find_variable (priv->variables, name) == nullptr)
+      if (priv->ready && find_variable (priv, name) == nullptr)
         {
           VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Variable '%s' not set.", name);
           priv->ready = false;
@@ -156,7 +148,7 @@ every_reference_set (VontleTemplatePrivate *priv)
   for (; g_match_info_matches (match_info); g_match_info_next (match_info, nullptr))
     {
       g_autofree char *name = g_match_info_fetch (match_info, 1);
-      if (find_variable (priv->variables, name) == nullptr)
+      if (find_variable (priv, name) == nullptr)
         return false;
     }
   return true;
@@ -175,7 +167,7 @@ check_readiness (VontleTemplate *object, const char *)
   for (size_t i = 0; i < vontle_list_size (priv->referenced_variables); i++)
     {
       const auto *name = static_cast<const char *> (vontle_list_nth (priv->referenced_variables, i));
-      if (find_variable (priv->variables, name) == nullptr)
+      if (find_variable (priv, name) == nullptr)
         {
           priv->ready = false;
           return;
@@ -189,10 +181,10 @@ ignore_change (VontleTemplate *)
 }
 
 gboolean
-eval_replace_cb (const GMatchInfo *match_info, GString *result, gpointer variables)
+eval_replace_cb (const GMatchInfo *match_info, GString *result, gpointer priv)
 {
   g_autofree char *name = g_match_info_fetch (match_info, 1);
-  const auto *variable = find_variable (static_cast<VontleList *> (variables), name);
+  const auto *variable = find_variable (static_cast<const VontleTemplatePrivate *> (priv), name);
   /* Stopping copies the rest of the base untouched, references included. */
   if (!VONTLE_CHECK (variable != NULL))
     return TRUE;
@@ -241,6 +233,8 @@ void
 vontle_template_finalize (GObject *gobject)
 {
   auto *priv = private_of (VONTLE_TEMPLATE (gobject));
+  /* The index borrows the records' names: it goes first. */
+  g_clear_pointer (&priv->variable_index, g_hash_table_unref);
   g_clear_pointer (&priv->variables, vontle_list_free);
   g_clear_pointer (&priv->referenced_variables, vontle_list_free);
   g_clear_pointer (&priv->base, g_free);
@@ -342,6 +336,7 @@ vontle_template_init (VontleTemplate *object)
   priv->base = g_strdup ("");
   priv->referenced_variables = vontle_list_new_with_free (g_free);
   priv->variables = vontle_list_new_with_free (free_variable);
+  priv->variable_index = g_hash_table_new (g_str_hash, g_str_equal);
   priv->ready = true;
 }
 
@@ -399,7 +394,7 @@ vontle_template_add_variable (VontleTemplate *object, const char *name)
       VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "'%s' is not a valid variable name.", name);
       return false;
     }
-  if (find_variable (priv->variables, name) != nullptr)
+  if (find_variable (priv, name) != nullptr)
     {
       VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Variable '%s' already exists.", name);
       return false;
@@ -417,6 +412,7 @@ vontle_template_add_variable (VontleTemplate *object, const char *name)
   variable->name = g_strdup (name);
   variable->value = g_strdup ("");
   vontle_list_append (priv->variables, variable);
+  g_hash_table_insert (priv->variable_index, variable->name, variable);
   g_signal_emit (object, signals[SIGNAL_VARIABLE_CHANGED], 0, name);
   g_signal_emit (object, signals[SIGNAL_CHANGED], 0);
   return true;
@@ -428,7 +424,7 @@ vontle_template_set_variable_value (VontleTemplate *object, const char *name, co
   if (!check_template (object, __func__) || !VONTLE_CHECK (name != NULL)
       || !VONTLE_CHECK (value != NULL))
     return;
-  auto *variable = find_variable (private_of (object)->variables, name);
+  auto *variable = find_variable (private_of (object), name);
   if (variable == nullptr)
     {
       VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Variable '%s' does not exist.", name);
@@ -459,5 +455,5 @@ vontle_template_evaluate (VontleTemplate *object)
     return nullptr;
   return g_regex_replace_eval (priv->variable_regex, priv->base, -1, 0,
                                static_cast<GRegexMatchFlags> (0), eval_replace_cb,
-                               priv->variables, nullptr);
+                               priv, nullptr);
 }

@@ -3,6 +3,7 @@
 #include <vontle/vontle.h>
 
 #include <new>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -571,6 +572,137 @@ TEST_F (HistoryTest, ListShortenedBehindTheWalk)
   EXPECT_EQ (walk (history, { P ("") }), Lines ({ "<null>" }));
   ExpectCritical ("vontle_list_nth", "n < list->size");
   EXPECT_EQ (walk (history, { N ("x"), P ("") }), Lines ({ "", "b" }));
+}
+
+/* A null put into the list through the lent list ends the step that reaches
+ * it, quietly, with the walk moved onto it. */
+TEST_F (HistoryTest, NullEntryEndsTheStepThatReachesIt)
+{
+  g_autoptr (VontleInputHistory) history = history_of ({ "a", "b", "c" });
+  vontle_list_set_nth (vontle_input_history_list (history), 1, nullptr);
+  EXPECT_EQ (walk (history, { P (""), P (""), P (""), N (""), N ("") }),
+             Lines ({ "c", "<null>", "a", "<null>", "c" }));
+}
+
+/* The walk written out step for step as documented, to hold the history
+ * against on long random sequences: what each step returns (an entry by
+ * index, the saved line, or null) and how many out-of-range fetches the
+ * list reports. */
+struct ModelWalk
+{
+  enum Kind { none, entry, saved };
+  struct Result
+  {
+    Kind kind;
+    size_t index;
+  };
+
+  size_t position = 0, match_position = 0;
+  std::string saved_line;
+  bool reset_pending = true;
+  int range_reports = 0;
+
+  Result
+  Step (const VontleList *list, const char *line, bool older)
+  {
+    const size_t n = list->size;
+    if (n == 0)
+      return { none, 0 };
+    if (reset_pending)
+      position = match_position = n;
+    if (reset_pending || match_position == n)
+      saved_line = line;
+    for (size_t i = 0; i < n; i++)
+      {
+        if (reset_pending || older)
+          {
+            if (position == 0)
+              {
+                reset_pending = false;
+                position = match_position;
+                return { none, 0 };
+              }
+            position--;
+          }
+        else if (position + 1 >= n)
+          {
+            position = match_position = n;
+            return { saved, 0 };
+          }
+        else
+          position++;
+        if (position >= list->size)
+          {
+            range_reports++;
+            return { none, 0 };
+          }
+        const auto *text = static_cast<const char *> (list->start[position]);
+        if (text == nullptr)
+          return { none, 0 };
+        if (g_str_has_prefix (text, saved_line.c_str ()))
+          {
+            reset_pending = false;
+            match_position = position;
+            return { entry, position };
+          }
+      }
+    return { none, 0 };
+  }
+};
+
+TEST_F (HistoryTest, RandomWalksFollowTheDocumentedSteps)
+{
+  const char *const words[] = { "", "a", "ab", "abc", "b", "ba", "c" };
+  std::mt19937 random (3);
+  const auto word = [&] { return words[random () % G_N_ELEMENTS (words)]; };
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (nullptr);
+  VontleList *list = vontle_input_history_list (history);
+  ModelWalk model;
+  for (int i = 0; i < 20000; i++)
+    {
+      const unsigned action = random () % 20;
+      if (action == 0)
+        {
+          vontle_input_history_append (history, word ());
+          model.reset_pending = true;
+        }
+      else if (action == 1)
+        {
+          vontle_input_history_reset (history);
+          model.reset_pending = true;
+        }
+      else if (action == 2 && list->size > 1)
+        /* Behind the walk's back, through the lent list. */
+        vontle_list_remove (list, list->start[random () % list->size]);
+      else if (action == 3 && list->size > 0)
+        vontle_list_set_nth (list, random () % list->size, nullptr);
+      else
+        {
+          const bool older = action % 2 == 0;
+          const char *line = word ();
+          const auto expected = model.Step (list, line, older);
+          const char *got = older ? vontle_input_history_previous (history, line)
+                                  : vontle_input_history_next (history, line);
+          switch (expected.kind)
+            {
+            case ModelWalk::none:
+              ASSERT_EQ (got, nullptr) << "step " << i;
+              break;
+            case ModelWalk::entry:
+              ASSERT_EQ (got, list->start[expected.index]) << "step " << i;
+              break;
+            case ModelWalk::saved:
+              ASSERT_NE (got, nullptr) << "step " << i;
+              ASSERT_EQ (got, model.saved_line) << "step " << i;
+              break;
+            }
+        }
+    }
+  const auto messages = TakeMessages ();
+  EXPECT_GT (model.range_reports, 0);
+  EXPECT_EQ (messages.size (), static_cast<size_t> (model.range_reports));
+  for (const auto &message : messages)
+    EXPECT_THAT (message.message, HasSubstr ("n < list->size"));
 }
 
 } // namespace

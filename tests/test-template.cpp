@@ -2,8 +2,11 @@
 
 #include <vontle/vontle.h>
 
+#include <map>
 #include <optional>
+#include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -303,6 +306,60 @@ TEST_F (TemplateTest, CallerTextIsNeitherFormatNorReplacementSyntax)
   vontle_template_add_variable (object, "a");
   vontle_template_set_variable_value (object, "a", "\\0 \\1 \\g<1> $1 %s");
   EXPECT_EQ (evaluate (object), "<\\0 \\1 \\g<1> $1 %s>");
+}
+
+/* Names that are prefixes of one another or differ only in case, each
+ * referenced in a random order: every reference gets exactly its own
+ * variable's value, also after values change and variables arrive late. */
+TEST_F (TemplateTest, ManyVariablesEachResolveToTheirOwnName)
+{
+  std::vector<std::string> all;
+  for (int i = 0; i < 120; i++)
+    for (const char *stem : { "v", "V", "v-" })
+      all.push_back (stem + std::to_string (i));
+  g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
+  std::map<std::string, std::string> values;
+  for (const auto &name : all)
+    {
+      ASSERT_TRUE (vontle_template_add_variable (object, name.c_str ()));
+      values[name] = "<" + name + ">";
+      vontle_template_set_variable_value (object, name.c_str (), values[name].c_str ());
+    }
+
+  std::mt19937 random (5);
+  std::vector<std::string> order;
+  for (int i = 0; i < 2000; i++)
+    order.push_back (all[random () % all.size ()]);
+  const auto render = [&] (bool with_late) {
+    std::pair<std::string, std::string> texts;
+    for (const auto &name : order)
+      {
+        texts.first += "@" + name + "@.";
+        texts.second += values[name] + ".";
+      }
+    if (with_late)
+      {
+        texts.first += "@late@";
+        texts.second += values["late"];
+      }
+    return texts;
+  };
+
+  auto [base, expected] = render (false);
+  vontle_template_set_base (object, base.c_str ());
+  EXPECT_EQ (evaluate (object), expected);
+
+  values["v1"] = "one";
+  vontle_template_set_variable_value (object, "v1", "one");
+  std::tie (base, expected) = render (false);
+  EXPECT_EQ (evaluate (object), expected);
+
+  std::tie (base, expected) = render (true);
+  vontle_template_set_base (object, base.c_str ());
+  EXPECT_EQ (evaluate_quietly (object), std::nullopt);
+  EXPECT_FALSE (vontle_template_add_variable (object, "V7"));
+  EXPECT_TRUE (vontle_template_add_variable (object, "late"));
+  EXPECT_EQ (evaluate (object), expected);
 }
 
 TEST_F (TemplateTest, AnalysisKeepsItsListAndOrder)

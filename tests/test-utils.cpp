@@ -340,6 +340,22 @@ TEST_F (StringTest, EscapeMarksTheSixCharactersBytewise)
   EXPECT_EQ (vontle_escape_string (nullptr), nullptr);
 }
 
+/* Every byte value once, against the six characters written out here: only
+ * they gain a backslash, bytes above 127 included. */
+TEST_F (StringTest, EscapeOfEveryByteValue)
+{
+  std::string input, expected;
+  for (int value = 1; value < 256; value++)
+    {
+      const char byte = static_cast<char> (value);
+      input += byte;
+      if (byte == '\\' || byte == ' ' || byte == '\t' || byte == '"' || byte == '\'' || byte == '#')
+        expected += '\\';
+      expected += byte;
+    }
+  EXPECT_EQ (take (vontle_escape_string (input.c_str ())), expected);
+}
+
 TEST_F (StringTest, ReplaceIsOneLeftToRightPassWithoutOverlap)
 {
   const std::tuple<const char *, const char *, const char *, const char *> table[] = {

@@ -1,0 +1,151 @@
+/* One history step over a long history, beside a bare prefix loop over the
+ * same strings. Compare the pairs within one run: absolute times are noise. */
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <glib-object.h>
+#include <vontle/vontle.h>
+
+namespace {
+
+constexpr size_t entry_count = 100000;
+
+/* Lines of a build session: they share a long stem, so a prefix that
+ * repeats the stem is compared over many bytes before it fails. */
+constexpr char entry_format[] = "make -C build-%06zu install";
+constexpr char stem_miss_prefix[] = "make -C build-1000000"; /* 7 digits: no entry */
+constexpr char first_byte_miss_prefix[] = "ninja";
+constexpr char oldest_only_prefix[] = "make -C build-000000 ";
+
+/* Filled once per process through the public append, as a host fills it;
+ * each append scans the whole list for an equal line, so this takes a while
+ * and is kept out of every measurement. */
+VontleInputHistory *
+shared_history ()
+{
+  static VontleInputHistory *history = [] {
+    VontleInputHistory *filled = vontle_input_history_new (nullptr);
+    char line[64];
+    for (size_t i = 0; i < entry_count; i++)
+      {
+        snprintf (line, sizeof line, entry_format, i);
+        vontle_input_history_append (filled, line);
+      }
+    return filled;
+  }();
+  return history;
+}
+
+/* The entry strings themselves, oldest first, read from the history's own
+ * array so that both sides touch the same memory. */
+char *const *
+entry_strings (size_t *n)
+{
+  VontleList *entries = vontle_input_history_list (shared_history ());
+  *n = vontle_list_size (entries);
+  return reinterpret_cast<char *const *> (entries->start);
+}
+
+/* A fresh walk that matches nothing scans every entry and leaves the walk
+ * fresh (reset pending), so the same step can be repeated as is. */
+void
+history_previous_miss (benchmark::State &state, const char *prefix)
+{
+  VontleInputHistory *history = shared_history ();
+  vontle_input_history_reset (history);
+  for (auto _ : state)
+    {
+      const char *found = vontle_input_history_previous (history, prefix);
+      benchmark::DoNotOptimize (found);
+      if (found != nullptr)
+        {
+          state.SkipWithError ("the prefix matched an entry");
+          break;
+        }
+    }
+  state.SetItemsProcessed (state.iterations () * static_cast<int64_t> (entry_count));
+}
+
+/* The floor: newest to oldest, one g_str_has_prefix per entry, no state. */
+[[gnu::noinline]] const char *
+hand_previous (char *const *entries, size_t n, const char *prefix)
+{
+  for (size_t i = n; i-- > 0;)
+    if (g_str_has_prefix (entries[i], prefix))
+      return entries[i];
+  return nullptr;
+}
+
+void
+hand_prefix_scan (benchmark::State &state, const char *prefix)
+{
+  size_t n;
+  char *const *entries = entry_strings (&n);
+  for (auto _ : state)
+    benchmark::DoNotOptimize (hand_previous (entries, n, prefix));
+  state.SetItemsProcessed (state.iterations () * static_cast<int64_t> (n));
+}
+
+void
+BM_HistoryPreviousStemMiss (benchmark::State &state)
+{
+  history_previous_miss (state, stem_miss_prefix);
+}
+
+void
+BM_HandPrefixScanStemMiss (benchmark::State &state)
+{
+  hand_prefix_scan (state, stem_miss_prefix);
+}
+
+void
+BM_HistoryPreviousFirstByteMiss (benchmark::State &state)
+{
+  history_previous_miss (state, first_byte_miss_prefix);
+}
+
+void
+BM_HandPrefixScanFirstByteMiss (benchmark::State &state)
+{
+  hand_prefix_scan (state, first_byte_miss_prefix);
+}
+
+/* A prefix that only the oldest entry has: the step finds it after the full
+ * scan and stands on it, so a reset (constant time without a reader/writer)
+ * puts the walk back before the next step. */
+void
+BM_HistoryPreviousOldestOnly (benchmark::State &state)
+{
+  VontleInputHistory *history = shared_history ();
+  for (auto _ : state)
+    {
+      vontle_input_history_reset (history);
+      const char *found = vontle_input_history_previous (history, oldest_only_prefix);
+      benchmark::DoNotOptimize (found);
+      if (found == nullptr)
+        {
+          state.SkipWithError ("the oldest entry did not match");
+          break;
+        }
+    }
+  state.SetItemsProcessed (state.iterations () * static_cast<int64_t> (entry_count));
+}
+
+void
+BM_HandPrefixScanOldestOnly (benchmark::State &state)
+{
+  hand_prefix_scan (state, oldest_only_prefix);
+}
+
+BENCHMARK (BM_HistoryPreviousStemMiss)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HandPrefixScanStemMiss)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HistoryPreviousFirstByteMiss)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HandPrefixScanFirstByteMiss)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HistoryPreviousOldestOnly)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HandPrefixScanOldestOnly)->Unit (benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN ();

@@ -1,0 +1,112 @@
+#!/usr/bin/python3
+"""Prints the library/floor ratio table from Google Benchmark JSON files.
+
+Usage: bench-table.py RESULT_DIR
+
+RESULT_DIR holds run-<k>/<binary>.json, one directory per run of every
+benchmark binary, each written with repetitions and aggregates. For each
+pair below and each argument both sides ran with, the ratio of one run is
+the library's median CPU time over the floor's; the table shows the median
+of those ratios over all runs, and their range.
+"""
+
+import json
+import statistics
+import sys
+from pathlib import Path
+
+# (path, library benchmark, floor benchmark, goal or None for a reference row)
+PAIRS = [
+    ("list append (grow by one)", "BM_ListAppend", "BM_GPtrArrayAppend", 1.5),
+    ("sorted insertion", "BM_SortedListInsert", "BM_SortedArrayFloor", 1.5),
+    ("sorted insertion vs GSequence (reference)", "BM_SortedListInsert",
+     "BM_GSequenceInsertSorted", None),
+    ("vontle_list_position", "BM_ListPosition", "BM_HandPosition", 1.2),
+    ("vontle_list_find", "BM_ListFind", "BM_HandFind", 1.2),
+    ("history previous, 100 000 entries, 14-byte stem, no match",
+     "BM_HistoryPreviousStemMiss", "BM_HandPrefixScanStemMiss", 1.2),
+    ("history previous, 100 000 entries, first byte differs",
+     "BM_HistoryPreviousFirstByteMiss", "BM_HandPrefixScanFirstByteMiss", 1.2),
+    ("history previous, 100 000 entries, oldest matches (+ reset)",
+     "BM_HistoryPreviousOldestOnly", "BM_HandPrefixScanOldestOnly", 1.2),
+    ("template evaluate, 1 MB, 10 000 refs, 100 vars",
+     "BM_TemplateEvaluate", "BM_HandSubstitute", 2.0),
+    ("vontle_log below the threshold", "BM_LogBelowThreshold", "BM_EmptyCall", 2.0),
+    ("vontle_escape_string, 1 MB", "BM_EscapeString", "BM_HandEscape", 2.0),
+    ("vontle_replace_substring, 1 MB vs g_string_replace",
+     "BM_ReplaceSubstring", "BM_GStringReplace", 2.0),
+    ("vontle_replace_substring, 1 MB vs strstr loop (reference)",
+     "BM_ReplaceSubstring", "BM_HandReplace", None),
+]
+
+
+def load_run(directory):
+    """Median CPU time per benchmark run name, in nanoseconds."""
+    medians = {}
+    for path in sorted(directory.glob("*.json")):
+        data = json.loads(path.read_text())
+        for entry in data.get("benchmarks", []):
+            if entry.get("aggregate_name") != "median" or entry.get("error_occurred"):
+                continue
+            scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[entry.get("time_unit", "ns")]
+            medians[entry["run_name"]] = entry["cpu_time"] * scale
+    return medians
+
+
+def split_name(run_name):
+    base, _, argument = run_name.partition("/")
+    return base, argument
+
+
+def format_time(nanoseconds):
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("us", 1e3)):
+        if nanoseconds >= scale:
+            return f"{nanoseconds / scale:.3g} {unit}"
+    return f"{nanoseconds:.3g} ns"
+
+
+def format_ratio(ratio):
+    return f"{ratio:.2f}x" if ratio >= 0.1 else f"{ratio:.2g}x"
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    runs = [load_run(d) for d in sorted(Path(sys.argv[1]).glob("run-*")) if d.is_dir()]
+    runs = [run for run in runs if run]
+    if not runs:
+        sys.exit("bench-table: no results found")
+
+    print(f"Ratios: library median CPU time / floor median CPU time, "
+          f"median over {len(runs)} run(s) [min-max].\n")
+    print("| Path | n | library | floor | ratio | range | goal | |")
+    print("|---|---:|---:|---:|---:|---|---:|---|")
+    misses = 0
+    for label, library, floor, goal in PAIRS:
+        arguments = sorted({split_name(name)[1] for run in runs for name in run
+                            if split_name(name)[0] == library},
+                           key=lambda a: (len(a), a))
+        for argument in arguments:
+            suffix = f"/{argument}" if argument else ""
+            pairs = [(run[library + suffix], run[floor + suffix]) for run in runs
+                     if library + suffix in run and floor + suffix in run]
+            if not pairs:
+                continue
+            ratios = [lib / flo for lib, flo in pairs]
+            ratio = statistics.median(ratios)
+            lib_time = statistics.median(lib for lib, _ in pairs)
+            floor_time = statistics.median(flo for _, flo in pairs)
+            if goal is None:
+                verdict, goal_text = "reference", "-"
+            else:
+                verdict = "met" if ratio <= goal else "MISSED"
+                misses += verdict == "MISSED"
+                goal_text = f"<= {goal:g}x"
+            print(f"| {label} | {argument or '-'} | {format_time(lib_time)} | "
+                  f"{format_time(floor_time)} | {format_ratio(ratio)} | "
+                  f"{format_ratio(min(ratios))}-{format_ratio(max(ratios))} | {goal_text} | {verdict} |")
+    print(f"\n{misses} row(s) above the goal.")
+
+
+if __name__ == "__main__":
+    main()
