@@ -285,7 +285,6 @@ TEST_F (AllocFailureTest, TemplateWithoutVariableListRefusesVariables)
   Arm (2);
   g_autoptr (VontleTemplate) tmpl = vontle_template_new ("Hello @name@");
   EXPECT_EQ (calls, 2u);
-  const VontleLogLevel level = vontle_get_log_level ();
   vontle_set_log_level (VONTLE_LOG_DEBUG);
   StderrCapture capture;
   EXPECT_FALSE (vontle_template_add_variable (tmpl, "name"));
@@ -293,7 +292,6 @@ TEST_F (AllocFailureTest, TemplateWithoutVariableListRefusesVariables)
   vontle_template_set_base (tmpl, "plain");
   g_autofree char *plain = vontle_template_evaluate (tmpl);
   const std::string log = capture.Finish ();
-  vontle_set_log_level (level);
   EXPECT_THAT (log, HasSubstr ("Could not create new variable."));
   EXPECT_STREQ (plain, "plain");
 }

@@ -345,7 +345,6 @@ TEST_F (ListTest, MergeMovesElementsAndOwnership)
 
 TEST_F (ListTest, MergeWithDifferentFreeFunctionsWarnsOnceAtWarningLevel)
 {
-  const VontleLogLevel saved = vontle_get_log_level ();
   for (VontleLogLevel threshold : { VONTLE_LOG_WARNING, VONTLE_LOG_ERROR })
     {
       vontle_set_log_level (threshold);
@@ -368,7 +367,6 @@ TEST_F (ListTest, MergeWithDifferentFreeFunctionsWarnsOnceAtWarningLevel)
       EXPECT_THAT (released, ElementsAre (P (2)));
       released.clear ();
     }
-  vontle_set_log_level (saved);
 }
 
 TEST_F (ListTest, MergeIntoASortedListSortsEveryElement)

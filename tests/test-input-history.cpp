@@ -367,12 +367,10 @@ TEST_F (HistoryTest, AppendAcceptsTheStringsThatStepsLend)
 TEST_F (HistoryTest, ResetTakesTheReadListOverOrEmptiesOnNull)
 {
   g_autoptr (TestStore) store = new_store ({ "p", "q" }, ReadMode::other_free);
-  const VontleLogLevel level = vontle_get_log_level ();
   vontle_set_log_level (VONTLE_LOG_WARNING);
   StderrCapture capture;
   g_autoptr (VontleInputHistory) history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
   const std::string logged = capture.Finish ();
-  vontle_set_log_level (level);
   EXPECT_THAT (logged, HasSubstr ("merging lists with different free functions"));
   EXPECT_THAT (entries (history), ElementsAre ("p", "q"));
 

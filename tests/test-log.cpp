@@ -9,17 +9,6 @@ namespace {
 class LogTest : public vontle_test::GLibLogTest
 {
 protected:
-  void SetUp () override
-  {
-    GLibLogTest::SetUp ();
-    saved_level_ = vontle_get_log_level ();
-  }
-  void TearDown () override
-  {
-    vontle_set_log_level (saved_level_);
-    GLibLogTest::TearDown ();
-  }
-
   /* Writes one message at the given threshold and returns what appeared. */
   static std::string Write (VontleLogLevel threshold, const char *location, const char *function,
                             VontleLogLevel level, const char *text)
@@ -29,8 +18,6 @@ protected:
     vontle_log (location, function, level, "%s", text);
     return capture.Finish ();
   }
-
-  VontleLogLevel saved_level_ = VONTLE_LOG_ERROR;
 };
 
 TEST_F (LogTest, DefaultThresholdWritesOnlyErrors)

@@ -86,19 +86,6 @@ MATCHER_P2 (DebugLine, function, message, "")
          && text.compare (line_end, std::string::npos, tail) == 0;
 }
 
-class LogLevelGuard
-{
-public:
-  explicit LogLevelGuard (VontleLogLevel level) : saved_ (vontle_get_log_level ())
-  {
-    vontle_set_log_level (level);
-  }
-  ~LogLevelGuard () { vontle_set_log_level (saved_); }
-
-private:
-  VontleLogLevel saved_;
-};
-
 /* Records every emission in order; "changed" also records what evaluation
  * gives at that moment. */
 struct Recorder
@@ -190,7 +177,7 @@ TEST_F (TemplateTest, HandlersOfEverySignalSeeTheNewAnalysis)
 TEST_F (TemplateTest, VariableNames)
 {
   g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
-  LogLevelGuard level (VONTLE_LOG_DEBUG);
+  vontle_set_log_level (VONTLE_LOG_DEBUG);
   /* The end anchor also matches before one final line break. */
   for (const char *name : { "x", "7", "a-b", "a_b", "Z9-_", "A", "a", "a\n" })
     {
@@ -222,7 +209,7 @@ TEST_F (TemplateTest, DebugMessagesArePrintedOnlyWhenAskedFor)
     vontle_template_add_variable (object, "x");
     EXPECT_EQ (capture.Finish (), "");
   }
-  LogLevelGuard level (VONTLE_LOG_DEBUG);
+  vontle_set_log_level (VONTLE_LOG_DEBUG);
   StderrCapture capture;
   g_autoptr (VontleTemplate) object = vontle_template_new ("@x@ @y@ @y@");
   /* Only the first missing name is reported. */
@@ -291,7 +278,7 @@ TEST_F (TemplateTest, ReferencesAndEvaluation)
 TEST_F (TemplateTest, CallerTextIsNeitherFormatNorReplacementSyntax)
 {
   g_autoptr (VontleTemplate) object = vontle_template_new ("<@a@>");
-  LogLevelGuard level (VONTLE_LOG_DEBUG);
+  vontle_set_log_level (VONTLE_LOG_DEBUG);
   {
     StderrCapture capture;
     EXPECT_FALSE (vontle_template_add_variable (object, "%s%n%s"));
@@ -448,7 +435,7 @@ TEST_F (TemplateTest, MissingVariableDuringEvaluationStopsTheReplacement)
 
 TEST_F (TemplateTest, DisposedTemplateMatchesNothing)
 {
-  LogLevelGuard level (VONTLE_LOG_DEBUG);
+  vontle_set_log_level (VONTLE_LOG_DEBUG);
   g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
   g_object_run_dispose (G_OBJECT (object));
   g_object_run_dispose (G_OBJECT (object));

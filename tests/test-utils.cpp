@@ -218,7 +218,6 @@ protected:
   void TearDown () override
   {
     g_setenv ("PATH", saved_path_.c_str (), TRUE);
-    vontle_set_log_level (saved_level_);
     GLibLogTest::TearDown ();
   }
 
@@ -232,7 +231,6 @@ protected:
                                                                          : std::vector<std::string> {};
   }
 
-  const VontleLogLevel saved_level_ = vontle_get_log_level ();
   const std::string saved_path_ = g_getenv ("PATH") != nullptr ? g_getenv ("PATH") : "";
   const std::string record_ = Sandbox::dir ("record");
   const std::string saved_dir_ = take (g_get_current_dir ());

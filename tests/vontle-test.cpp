@@ -56,6 +56,7 @@ GLibLogTest::SetUp ()
 {
   install_writer_once ();
   recorded.clear ();
+  saved_log_level_ = vontle_get_log_level ();
 }
 
 void
@@ -65,6 +66,7 @@ GLibLogTest::TearDown ()
     ADD_FAILURE () << "unexpected GLib message (level " << record.level << ", domain '"
                    << record.domain << "'): " << record.message;
   recorded.clear ();
+  vontle_set_log_level (saved_log_level_);
 }
 
 std::vector<LogRecord>

@@ -1,6 +1,7 @@
 /* Shared test fixture: records every GLib log message so tests can assert
  * the exact texts, and fails any test that gets a critical or warning it did
- * not consume; plus a capture of standard error for the logger's lines. */
+ * not consume; restores the logger's threshold after every test, so a test
+ * may set it freely; plus a capture of standard error for the logger's lines. */
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include <glib.h>
+#include <vontle/vontle.h>
 
 namespace vontle_test {
 
@@ -35,6 +37,9 @@ protected:
 
   /* Fails when any critical or warning is pending. */
   void ExpectNoMessages ();
+
+private:
+  VontleLogLevel saved_log_level_ = VONTLE_LOG_ERROR;
 };
 
 /* Redirects file descriptor 2 for its lifetime; Finish () restores it and
