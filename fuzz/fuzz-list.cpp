@@ -10,6 +10,8 @@
 
 #include <vontle/vontle.h>
 
+#include "fuzz-support.h"
+
 namespace {
 
 /* Elements are small integers disguised as pointers; 0 is the null element. */
@@ -51,12 +53,6 @@ compare_descending (const void *a, const void *b)
 bool model_less (Element a, Element b) { return compare_elements (as_pointer (a), as_pointer (b)) < 0; }
 bool model_descending (Element a, Element b) { return compare_descending (as_pointer (a), as_pointer (b)) < 0; }
 
-[[noreturn]] void
-mismatch ()
-{
-  abort ();
-}
-
 struct Subject
 {
   VontleList *list;
@@ -86,10 +82,10 @@ struct Subject
   void check () const
   {
     if (list->size != model.size ())
-      mismatch ();
+      fuzz::mismatch ();
     for (size_t i = 0; i < model.size (); i++)
       if (reinterpret_cast<Element> (list->start[i]) != model[i])
-        mismatch ();
+        fuzz::mismatch ();
   }
 };
 
@@ -124,7 +120,7 @@ check_search (const Subject &s, Element e)
   const ssize_t expected = it == s.model.end () ? -1 : it - s.model.begin ();
   if (vontle_list_position (s.list, as_pointer (e)) != expected
       || vontle_list_contains (s.list, as_pointer (e)) != (expected >= 0))
-    mismatch ();
+    fuzz::mismatch ();
 }
 
 void
@@ -175,7 +171,7 @@ run (Subject &s, const uint8_t *data, size_t size)
         case 8:
           if (!s.model.empty ()
               && vontle_list_nth (s.list, e % s.model.size ()) != as_pointer (s.model[e % s.model.size ()]))
-            mismatch ();
+            fuzz::mismatch ();
           break;
         }
       s.check ();
@@ -202,7 +198,7 @@ LLVMFuzzerTestOneInput (const uint8_t *data, size_t size)
         s.release (e);
       vontle_list_free (s.list);
       if (releases != s.expected_releases)
-        mismatch ();
+        fuzz::mismatch ();
     }
   return 0;
 }

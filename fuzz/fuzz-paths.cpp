@@ -8,13 +8,9 @@
 
 #include <vontle/vontle.h>
 
-namespace {
+#include "fuzz-support.h"
 
-[[noreturn]] void
-mismatch ()
-{
-  abort ();
-}
+namespace {
 
 /* The home directory the expansion must use, or none for an unknown user. */
 bool
@@ -42,12 +38,12 @@ check_tilde (const std::string &path, const std::string &result)
   if (!home_of (name, home))
     {
       if (result != path) /* unknown users stay unexpanded */
-        mismatch ();
+        fuzz::mismatch ();
       return;
     }
   g_autofree char *expected = g_build_filename (home.c_str (), rest.c_str (), nullptr);
   if (result != expected)
-    mismatch ();
+    fuzz::mismatch ();
 }
 
 } // namespace
@@ -58,14 +54,14 @@ LLVMFuzzerTestOneInput (const uint8_t *data, size_t size)
   const std::string path (reinterpret_cast<const char *> (data), strnlen (reinterpret_cast<const char *> (data), size));
   g_autofree char *result = vontle_fix_path (path.c_str ());
   if (result == nullptr)
-    mismatch ();
+    fuzz::mismatch ();
 
   if (!path.empty () && path[0] == '~')
     check_tilde (path, result);
   else if (g_path_is_absolute (path.c_str ()))
     {
       if (path != result)
-        mismatch ();
+        fuzz::mismatch ();
     }
   else
     {
@@ -73,7 +69,7 @@ LLVMFuzzerTestOneInput (const uint8_t *data, size_t size)
       g_autofree char *cwd = g_get_current_dir ();
       g_autofree char *expected = g_build_filename (cwd, path.c_str (), nullptr);
       if (!g_path_is_absolute (result) || std::string (expected) != result)
-        mismatch ();
+        fuzz::mismatch ();
     }
   return 0;
 }

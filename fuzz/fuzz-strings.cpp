@@ -42,7 +42,7 @@ void
 expect (const char *got, const std::string &want)
 {
   if (got == nullptr || want != got)
-    abort ();
+    fuzz::mismatch ();
 }
 
 } // namespace

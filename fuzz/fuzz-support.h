@@ -2,10 +2,18 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace fuzz {
+
+/* A result that differs from the model: abort, so libFuzzer keeps the input. */
+[[noreturn]] inline void
+mismatch ()
+{
+  abort ();
+}
 
 /* Splits the input at NUL bytes; there are always at least min_parts parts. */
 inline std::vector<std::string>

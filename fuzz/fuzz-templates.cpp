@@ -17,12 +17,6 @@
 
 namespace {
 
-[[noreturn]] void
-mismatch ()
-{
-  abort ();
-}
-
 bool is_first_name_char (char c) { return g_ascii_isalnum (c); }
 bool is_name_char (char c) { return g_ascii_isalnum (c) || c == '_' || c == '-'; }
 
@@ -96,7 +90,7 @@ apply_variables (VontleTemplate *tmpl, const std::vector<std::string> &parts,
       const std::string name = part.substr (0, eq);
       const bool added = vontle_template_add_variable (tmpl, name.c_str ());
       if (added != (model_valid_name (name) && model.count (name) == 0))
-        mismatch ();
+        fuzz::mismatch ();
       if (added)
         model[name] = "";
       if (eq != std::string::npos && model.count (name))
@@ -133,13 +127,13 @@ LLVMFuzzerTestOneInput (const uint8_t *data, size_t size)
       ready = ready && variables.count (reference.name) > 0;
     }
   if (listed_names (tmpl) != names)
-    mismatch ();
+    fuzz::mismatch ();
 
   g_autofree char *result = vontle_template_evaluate (tmpl);
   if (!ready)
     {
       if (result != nullptr)
-        mismatch ();
+        fuzz::mismatch ();
       return 0;
     }
   std::string expected;
@@ -151,6 +145,6 @@ LLVMFuzzerTestOneInput (const uint8_t *data, size_t size)
     }
   expected.append (base, from, std::string::npos);
   if (result == nullptr || expected != result)
-    mismatch ();
+    fuzz::mismatch ();
   return 0;
 }

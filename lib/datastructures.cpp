@@ -574,8 +574,7 @@ vontle_node_get_children (VontleNode *node)
     return nullptr;
   GNode *first = node->node != nullptr ? node->node->children : nullptr;
   for (GNode *child = first; child != nullptr; child = child->next)
-    if (grow_by_one (list))
-      list->start[list->size++] = record_of (child)->node;
+    vontle_list_append (list, record_of (child)->node);
   return list;
 }
 
