@@ -58,4 +58,14 @@ private:
 
 std::string AssertionText (const std::string &function, const std::string &condition);
 
+/* Takes over a new string and returns it as a std::string; "(null)" for
+ * NULL, so a missing result reads plainly in a failure. */
+inline std::string
+take (char *text)
+{
+  std::string copy = text != nullptr ? text : "(null)";
+  g_free (text);
+  return copy;
+}
+
 } // namespace vontle_test
