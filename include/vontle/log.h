@@ -3,6 +3,7 @@
 
 #include <stdarg.h>
 #include <glib.h>
+#include <vontle/visibility.h>
 
 G_BEGIN_DECLS
 
@@ -40,6 +41,7 @@ typedef enum
  * threshold and not above %VONTLE_LOG_ERROR. Below the threshold nothing is
  * formatted and the arguments are never read.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_log (const char *location, const char *function, VontleLogLevel level,
                  const char *format, ...) G_GNUC_PRINTF (4, 5);
 
@@ -53,6 +55,7 @@ void vontle_log (const char *location, const char *function, VontleLogLevel leve
  *
  * The va_list form of vontle_log().
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_vlog (const char *location, const char *function, VontleLogLevel level,
                   const char *format, va_list args) G_GNUC_PRINTF (4, 0);
 
@@ -61,6 +64,7 @@ void vontle_vlog (const char *location, const char *function, VontleLogLevel lev
  *
  * Returns: the current threshold; %VONTLE_LOG_ERROR until changed
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleLogLevel vontle_get_log_level (void);
 
 /**
@@ -70,6 +74,7 @@ VontleLogLevel vontle_get_log_level (void);
  * Sets the process-wide threshold. Messages below it are dropped; a value
  * above %VONTLE_LOG_ERROR silences the logger.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_set_log_level (VontleLogLevel level);
 
 G_END_DECLS
