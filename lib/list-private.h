@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* List internals shared by the list and its iterator. Not installed. */
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # The shared library exports exactly the symbols listed in the expected list,
 # no more (no mangled C++ symbol, no helper) and no fewer (a declaration that
 # lost its export annotation), and none carries a version node of the

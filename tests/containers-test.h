@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Shared by the list, iterator and tree tests: recorded releases, keyed
  * items, and a look at a list's elements. */
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* A private home, private XDG directories and a recording xdg-open for the
  * path and opener tests, plus small string helpers they share. */
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Shared test fixture: records every GLib log message so tests can assert
  * the exact texts, and fails any test that gets a critical or warning it did
  * not consume; restores the logger's threshold after every test, so a test

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle: array list, its iterator, and a tree of nodes carrying user data. */
 #pragma once
 

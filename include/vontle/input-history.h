@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle: input history with prefix navigation over a pluggable reader/writer. */
 #pragma once
 

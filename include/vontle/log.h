@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle: levelled logging to standard error. */
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle: paths, XDG directories, opening with the default handler and
  * string helpers. None of these functions checks its arguments: a %NULL
  * argument gets the neutral result that each one documents. */
