@@ -3,24 +3,29 @@
 
 #include <cstdio>
 
+/* One plain variable, as documented: no lock and no atomics. vontle_log reads
+ * it too, from its own unit. */
+VontleLogLevel vontle::log_threshold = VONTLE_LOG_ERROR;
+
 namespace {
 
 constexpr const char *level_names[] = { "debug", "info", "warning", "error" };
-
-/* One plain variable, as documented: no lock and no atomics. */
-VontleLogLevel current_level = VONTLE_LOG_ERROR;
 
 bool
 is_written (VontleLogLevel level)
 {
   const auto severity = static_cast<guint32> (level);
-  return severity <= VONTLE_LOG_ERROR && severity >= static_cast<guint32> (current_level);
+  return severity <= VONTLE_LOG_ERROR && severity >= static_cast<guint32> (vontle::log_threshold);
 }
 
-G_GNUC_PRINTF (4, 0) void
-write_line (const char *location, const char *function, VontleLogLevel level,
-            const char *format, va_list args)
+} // namespace
+
+void
+vontle_vlog (const char *location, const char *function, VontleLogLevel level,
+             const char *format, va_list args)
 {
+  if (!is_written (level))
+    return;
   /* Each piece is a write of its own, in line order. */
   fprintf (stderr, "%s: ", level_names[level]);
   if (level == VONTLE_LOG_DEBUG)
@@ -34,38 +39,14 @@ write_line (const char *location, const char *function, VontleLogLevel level,
   fputc ('\n', stderr);
 }
 
-} // namespace
-
-void
-vontle_vlog (const char *location, const char *function, VontleLogLevel level,
-             const char *format, va_list args)
-{
-  if (is_written (level))
-    write_line (location, function, level, format, args);
-}
-
-void
-vontle_log (const char *location, const char *function, VontleLogLevel level,
-            const char *format, ...)
-{
-  /* Filtered before the arguments are gathered: a message below the
-   * threshold costs two comparisons and no call through the PLT. */
-  if (!is_written (level))
-    return;
-  va_list args;
-  va_start (args, format);
-  write_line (location, function, level, format, args);
-  va_end (args);
-}
-
 VontleLogLevel
 vontle_get_log_level (void)
 {
-  return current_level;
+  return vontle::log_threshold;
 }
 
 void
 vontle_set_log_level (VontleLogLevel level)
 {
-  current_level = level;
+  vontle::log_threshold = level;
 }

@@ -25,6 +25,10 @@ check (bool holds, const char *function, const char *condition)
   return false;
 }
 
+/* The logger's threshold, shared by its two units (hidden like every
+ * internal symbol). */
+extern VontleLogLevel log_threshold G_GNUC_INTERNAL;
+
 } // namespace vontle
 
 /* The usual form: the condition text is the expression as written. */
