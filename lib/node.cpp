@@ -119,9 +119,11 @@ vontle_node_append (VontleNode *parent, VontleNode *child)
 {
   if (!VONTLE_CHECK (parent && child))
     return;
-  /* Hanging a node below itself or below one of its descendants would close
-   * a cycle, which no walk over the tree survives. */
-  if (!VONTLE_CHECK (child != parent && !g_node_is_ancestor (child->node, parent->node)))
+  /* A child that has a parent is GLib's to refuse, with its own critical.
+   * A root hung below itself or below one of its descendants would close a
+   * cycle, which no walk over the tree survives. */
+  if (child->node->parent == nullptr
+      && !VONTLE_CHECK (child != parent && !g_node_is_ancestor (child->node, parent->node)))
     return;
   g_node_insert_before (parent->node, nullptr, child->node);
 }
