@@ -14,51 +14,54 @@ vontle_input_history_io_default_init (VontleInputHistoryIOInterface *)
 
 namespace {
 
-/* An implementing class must fill its slots; one that does not gets a
- * critical instead of a jump through a null pointer. */
-template <typename Slot>
-Slot
-io_slot (VontleInputHistoryIO *io, Slot VontleInputHistoryIOInterface::*slot,
-         const char *function, const char *condition)
-{
-  if (!vontle::check (VONTLE_IS_INPUT_HISTORY_IO (io), function,
-                      "VONTLE_IS_INPUT_HISTORY_IO(io) == true"))
-    return nullptr;
-  auto *iface = VONTLE_INPUT_HISTORY_IO_GET_IFACE (io);
-  if (!vontle::check (iface != nullptr && iface->*slot != nullptr, function, condition))
-    return nullptr;
-  return iface->*slot;
-}
+constexpr const char is_io_text[] = "VONTLE_IS_INPUT_HISTORY_IO(io) == true";
+constexpr const char is_history_text[] = "VONTLE_IS_INPUT_HISTORY(history) == true";
 
 } // namespace
 
 void
 vontle_input_history_io_append (VontleInputHistoryIO *io, const char *line)
 {
-  if (auto append = io_slot (io, &VontleInputHistoryIOInterface::append, __func__,
-                             "iface != NULL && iface->append != NULL"))
+  if (auto append = vontle::slot_of (io, VONTLE_TYPE_INPUT_HISTORY_IO,
+                                    &VontleInputHistoryIOInterface::append, __func__, is_io_text,
+                                    "iface != NULL && iface->append != NULL"))
     append (io, line);
 }
 
 VontleList *
 vontle_input_history_io_read (VontleInputHistoryIO *io)
 {
-  if (auto read = io_slot (io, &VontleInputHistoryIOInterface::read, __func__,
-                           "iface != NULL && iface->read != NULL"))
+  if (auto read = vontle::slot_of (io, VONTLE_TYPE_INPUT_HISTORY_IO,
+                                  &VontleInputHistoryIOInterface::read, __func__, is_io_text,
+                                  "iface != NULL && iface->read != NULL"))
     return read (io);
   return nullptr;
 }
 
 /* ------------------------------------------------------------ history -- */
 
+/* The walk, as the steps keep it. n is the size of the entry list when a
+ * step runs; index n is the bottom, just past the newest entry.
+ *  - position: where the walk stands, 0..n; the next step moves from here.
+ *    It may lie past the end when the list was shortened through the lent
+ *    list, which the next step reports.
+ *  - match_position: the entry the walk last returned, or n when it stands at
+ *    the bottom (a new walk, or a step past the newest entry). A walk whose
+ *    match_position is n begins anew on the next step.
+ *  - saved_line: what was typed when the walk began, the prefix every entry
+ *    is tested against and what a step past the newest entry returns; null
+ *    only before the first step (or when the host passed null).
+ *  - reset_pending: set at creation and by every reset; the next step begins
+ *    a new walk from the bottom and goes toward older entries whichever way it
+ *    was asked. A match, or reaching the oldest entry, clears it. */
 struct VontleInputHistoryPrivate
 {
   VontleList *entries;      /* owns its strings; oldest first */
-  size_t position;          /* where the walk stands; the list size is the bottom */
-  size_t match_position;    /* the entry last returned, or the bottom */
+  size_t position;
+  size_t match_position;
   VontleInputHistoryIO *io; /* one reference, or null */
-  char *saved_line;         /* the prefix of the current walk */
-  bool reset_pending;       /* the next step starts a new walk */
+  char *saved_line;
+  bool reset_pending;
 };
 
 G_DEFINE_TYPE_WITH_PRIVATE (VontleInputHistory, vontle_input_history, G_TYPE_OBJECT)
@@ -67,7 +70,8 @@ namespace {
 
 enum
 {
-  PROP_IO = 1,
+  PROP_0,
+  PROP_IO,
 };
 
 enum class Direction
@@ -82,22 +86,6 @@ private_of (VontleInputHistory *history)
   return static_cast<VontleInputHistoryPrivate *> (vontle_input_history_get_instance_private (history));
 }
 
-/* Every slot is checked, not only list and reset: a subclass that empties
- * one gets a critical rather than a jump through a null pointer. */
-template <typename Slot>
-Slot
-history_slot (VontleInputHistory *history, Slot VontleInputHistoryClass::*slot,
-              const char *function, const char *condition)
-{
-  if (!vontle::check (VONTLE_IS_INPUT_HISTORY (history), function,
-                      "VONTLE_IS_INPUT_HISTORY(history) == true"))
-    return nullptr;
-  auto *klass = VONTLE_INPUT_HISTORY_GET_CLASS (history);
-  if (!vontle::check (klass != nullptr && klass->*slot != nullptr, function, condition))
-    return nullptr;
-  return klass->*slot;
-}
-
 int
 compare_strings (const void *entry, const void *line)
 {
@@ -107,7 +95,7 @@ compare_strings (const void *entry, const void *line)
 /* ------------------------------------------------------------- append -- */
 
 void
-default_append (VontleInputHistory *history, const char *line)
+vontle_input_history_real_append (VontleInputHistory *history, const char *line)
 {
   if (line == nullptr)
     return;
@@ -129,13 +117,13 @@ default_append (VontleInputHistory *history, const char *line)
 }
 
 VontleList *
-default_list (VontleInputHistory *history)
+vontle_input_history_real_list (VontleInputHistory *history)
 {
   return private_of (history)->entries;
 }
 
 void
-default_reset (VontleInputHistory *history)
+vontle_input_history_real_reset (VontleInputHistory *history)
 {
   auto *priv = private_of (history);
   priv->reset_pending = true;
@@ -279,13 +267,13 @@ step (VontleInputHistory *history, const char *line, Direction direction)
 }
 
 const char *
-default_next (VontleInputHistory *history, const char *line)
+vontle_input_history_real_next (VontleInputHistory *history, const char *line)
 {
   return step (history, line, Direction::newer);
 }
 
 const char *
-default_previous (VontleInputHistory *history, const char *line)
+vontle_input_history_real_previous (VontleInputHistory *history, const char *line)
 {
   return step (history, line, Direction::older);
 }
@@ -293,7 +281,7 @@ default_previous (VontleInputHistory *history, const char *line)
 /* ------------------------------------------------------------- object -- */
 
 void
-set_property (GObject *object, guint property_id, const GValue *value, GParamSpec *pspec)
+vontle_input_history_set_property (GObject *object, guint property_id, const GValue *value, GParamSpec *pspec)
 {
   if (property_id != PROP_IO)
     {
@@ -308,7 +296,7 @@ set_property (GObject *object, guint property_id, const GValue *value, GParamSpe
 }
 
 void
-get_property (GObject *object, guint property_id, GValue *value, GParamSpec *pspec)
+vontle_input_history_get_property (GObject *object, guint property_id, GValue *value, GParamSpec *pspec)
 {
   if (property_id != PROP_IO)
     {
@@ -319,7 +307,7 @@ get_property (GObject *object, guint property_id, GValue *value, GParamSpec *psp
 }
 
 void
-dispose (GObject *object)
+vontle_input_history_dispose (GObject *object)
 {
   /* The entries stay: a disposed history goes on working in memory. */
   g_clear_object (&private_of (VONTLE_INPUT_HISTORY (object))->io);
@@ -327,7 +315,7 @@ dispose (GObject *object)
 }
 
 void
-finalize (GObject *object)
+vontle_input_history_finalize (GObject *object)
 {
   auto *priv = private_of (VONTLE_INPUT_HISTORY (object));
   g_clear_pointer (&priv->entries, vontle_list_free);
@@ -341,16 +329,16 @@ static void
 vontle_input_history_class_init (VontleInputHistoryClass *klass)
 {
   auto *object_class = G_OBJECT_CLASS (klass);
-  object_class->set_property = set_property;
-  object_class->get_property = get_property;
-  object_class->dispose = dispose;
-  object_class->finalize = finalize;
+  object_class->set_property = vontle_input_history_set_property;
+  object_class->get_property = vontle_input_history_get_property;
+  object_class->dispose = vontle_input_history_dispose;
+  object_class->finalize = vontle_input_history_finalize;
 
-  klass->append = default_append;
-  klass->list = default_list;
-  klass->next = default_next;
-  klass->previous = default_previous;
-  klass->reset = default_reset;
+  klass->append = vontle_input_history_real_append;
+  klass->list = vontle_input_history_real_list;
+  klass->next = vontle_input_history_real_next;
+  klass->previous = vontle_input_history_real_previous;
+  klass->reset = vontle_input_history_real_reset;
 
   g_object_class_install_property (
     object_class, PROP_IO,
@@ -367,7 +355,6 @@ vontle_input_history_init (VontleInputHistory *history)
   auto *priv = private_of (history);
   priv->entries = vontle_list_new_with_free (g_free);
   priv->reset_pending = true;
-  priv->io = nullptr;
 }
 
 VontleInputHistory *
@@ -380,16 +367,18 @@ vontle_input_history_new (VontleInputHistoryIO *io)
 void
 vontle_input_history_append (VontleInputHistory *history, const char *line)
 {
-  if (auto append = history_slot (history, &VontleInputHistoryClass::append, __func__,
-                                  "klass != NULL && klass->append != NULL"))
+  if (auto append = vontle::slot_of (history, VONTLE_TYPE_INPUT_HISTORY,
+                                    &VontleInputHistoryClass::append, __func__, is_history_text,
+                                    "klass != NULL && klass->append != NULL"))
     append (history, line);
 }
 
 VontleList *
 vontle_input_history_list (VontleInputHistory *history)
 {
-  if (auto list = history_slot (history, &VontleInputHistoryClass::list, __func__,
-                                "klass != NULL && klass->list != NULL"))
+  if (auto list = vontle::slot_of (history, VONTLE_TYPE_INPUT_HISTORY,
+                                    &VontleInputHistoryClass::list, __func__, is_history_text,
+                                    "klass != NULL && klass->list != NULL"))
     return list (history);
   return nullptr;
 }
@@ -397,8 +386,9 @@ vontle_input_history_list (VontleInputHistory *history)
 const char *
 vontle_input_history_next (VontleInputHistory *history, const char *line)
 {
-  if (auto next = history_slot (history, &VontleInputHistoryClass::next, __func__,
-                                "klass != NULL && klass->next != NULL"))
+  if (auto next = vontle::slot_of (history, VONTLE_TYPE_INPUT_HISTORY,
+                                    &VontleInputHistoryClass::next, __func__, is_history_text,
+                                    "klass != NULL && klass->next != NULL"))
     return next (history, line);
   return nullptr;
 }
@@ -406,7 +396,8 @@ vontle_input_history_next (VontleInputHistory *history, const char *line)
 const char *
 vontle_input_history_previous (VontleInputHistory *history, const char *line)
 {
-  if (auto previous = history_slot (history, &VontleInputHistoryClass::previous, __func__,
+  if (auto previous = vontle::slot_of (history, VONTLE_TYPE_INPUT_HISTORY,
+                                    &VontleInputHistoryClass::previous, __func__, is_history_text,
                                     "klass != NULL && klass->previous != NULL"))
     return previous (history, line);
   return nullptr;
@@ -415,7 +406,8 @@ vontle_input_history_previous (VontleInputHistory *history, const char *line)
 void
 vontle_input_history_reset (VontleInputHistory *history)
 {
-  if (auto reset = history_slot (history, &VontleInputHistoryClass::reset, __func__,
-                                 "klass != NULL && klass->reset != NULL"))
+  if (auto reset = vontle::slot_of (history, VONTLE_TYPE_INPUT_HISTORY,
+                                    &VontleInputHistoryClass::reset, __func__, is_history_text,
+                                    "klass != NULL && klass->reset != NULL"))
     reset (history);
 }

@@ -118,7 +118,7 @@ list_reference (VontleList *referenced, char *name)
 /* Only the first missing name is looked up and logged: once the template is
  * known not to be ready, the rest only need listing. */
 void
-base_changed (VontleTemplate *object)
+vontle_template_real_base_changed (VontleTemplate *object)
 {
   auto *priv = private_of (object);
   vontle_list_clear (priv->referenced_variables);
@@ -132,7 +132,8 @@ base_changed (VontleTemplate *object)
       g_autofree char *name = g_match_info_fetch (match_info, 1);
       if (priv->ready && find_variable (priv, name) == nullptr)
         {
-          VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Variable '%s' not set.", name);
+          /* Reported under the name of the slot it fills. */
+          vontle_log (G_STRLOC, "base_changed", VONTLE_LOG_DEBUG, "Variable '%s' not set.", name);
           priv->ready = false;
         }
       list_reference (priv->referenced_variables, g_steal_pointer (&name));
@@ -156,7 +157,7 @@ every_reference_set (VontleTemplatePrivate *priv)
 }
 
 void
-check_readiness (VontleTemplate *object, const char *)
+vontle_template_real_variable_changed (VontleTemplate *object, const char *)
 {
   auto *priv = private_of (object);
   if (priv->referenced_variables == nullptr)
@@ -177,7 +178,7 @@ check_readiness (VontleTemplate *object, const char *)
 }
 
 void
-ignore_change (VontleTemplate *)
+vontle_template_real_changed (VontleTemplate *)
 {
 }
 
@@ -196,50 +197,50 @@ eval_replace_cb (const GMatchInfo *match_info, GString *result, gpointer priv)
 /* ---------------------------------------------------------- GObject -- */
 
 void
-vontle_template_set_property (GObject *gobject, guint property_id, const GValue *value,
+vontle_template_set_property (GObject *object, guint property_id, const GValue *value,
                               GParamSpec *pspec)
 {
   if (property_id != PROP_BASE)
     {
-      G_OBJECT_WARN_INVALID_PROPERTY_ID (gobject, property_id, pspec);
+      G_OBJECT_WARN_INVALID_PROPERTY_ID (object, property_id, pspec);
       return;
     }
-  vontle_template_set_base (VONTLE_TEMPLATE (gobject), g_value_get_string (value));
+  vontle_template_set_base (VONTLE_TEMPLATE (object), g_value_get_string (value));
 }
 
 void
-vontle_template_get_property (GObject *gobject, guint property_id, GValue *value,
+vontle_template_get_property (GObject *object, guint property_id, GValue *value,
                               GParamSpec *pspec)
 {
   if (property_id != PROP_BASE)
     {
-      G_OBJECT_WARN_INVALID_PROPERTY_ID (gobject, property_id, pspec);
+      G_OBJECT_WARN_INVALID_PROPERTY_ID (object, property_id, pspec);
       return;
     }
-  g_value_set_string (value, private_of (VONTLE_TEMPLATE (gobject))->base);
+  g_value_set_string (value, private_of (VONTLE_TEMPLATE (object))->base);
 }
 
 /* Runs again when the object is disposed more than once: each pattern is
  * released only while it is set. */
 void
-vontle_template_dispose (GObject *gobject)
+vontle_template_dispose (GObject *object)
 {
-  auto *priv = private_of (VONTLE_TEMPLATE (gobject));
+  auto *priv = private_of (VONTLE_TEMPLATE (object));
   g_clear_pointer (&priv->name_regex, g_regex_unref);
   g_clear_pointer (&priv->variable_regex, g_regex_unref);
-  G_OBJECT_CLASS (vontle_template_parent_class)->dispose (gobject);
+  G_OBJECT_CLASS (vontle_template_parent_class)->dispose (object);
 }
 
 void
-vontle_template_finalize (GObject *gobject)
+vontle_template_finalize (GObject *object)
 {
-  auto *priv = private_of (VONTLE_TEMPLATE (gobject));
+  auto *priv = private_of (VONTLE_TEMPLATE (object));
   /* The index borrows the records' names: it goes first. */
   g_clear_pointer (&priv->variable_index, g_hash_table_unref);
   g_clear_pointer (&priv->variables, vontle_list_free);
   g_clear_pointer (&priv->referenced_variables, vontle_list_free);
   g_clear_pointer (&priv->base, g_free);
-  G_OBJECT_CLASS (vontle_template_parent_class)->finalize (gobject);
+  G_OBJECT_CLASS (vontle_template_parent_class)->finalize (object);
 }
 
 void
@@ -306,9 +307,9 @@ vontle_template_class_init (VontleTemplateClass *klass)
   object_class->dispose = vontle_template_dispose;
   object_class->finalize = vontle_template_finalize;
 
-  klass->base_changed = base_changed;
-  klass->variable_changed = check_readiness;
-  klass->changed = ignore_change;
+  klass->base_changed = vontle_template_real_base_changed;
+  klass->variable_changed = vontle_template_real_variable_changed;
+  klass->changed = vontle_template_real_changed;
 
   /**
    * VontleTemplate:base:

@@ -25,6 +25,27 @@ check (bool holds, const char *function, const char *condition)
   return false;
 }
 
+/* The function that slot MEMBER of INSTANCE's class structure, or of its
+ * interface structure when TYPE is an interface, holds. INSTANCE must be of
+ * TYPE (else a critical with TYPE_CONDITION) and the slot must be filled
+ * (else a critical with CONDITION): a subclass or an implementation that
+ * leaves a slot empty gets a report rather than a jump through a null
+ * pointer. Returns null after a report. */
+template <typename Table, typename Slot>
+Slot
+slot_of (gpointer instance, GType type, Slot Table::*member, const char *function,
+         const char *type_condition, const char *condition)
+{
+  if (!check (G_TYPE_CHECK_INSTANCE_TYPE (instance, type), function, type_condition))
+    return nullptr;
+  gpointer klass = static_cast<GTypeInstance *> (instance)->g_class;
+  auto *table = static_cast<Table *> (G_TYPE_IS_INTERFACE (type) ? g_type_interface_peek (klass, type)
+                                                                 : klass);
+  if (!check (table != nullptr && table->*member != nullptr, function, condition))
+    return nullptr;
+  return table->*member;
+}
+
 /* The logger's threshold, shared by its two units (hidden like every
  * internal symbol). */
 extern VontleLogLevel log_threshold G_GNUC_INTERNAL;
