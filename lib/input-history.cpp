@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-private.h"
 
+#include <algorithm>
 #include <utility>
 
 /* ------------------------------------------------------ reader/writer -- */
@@ -185,54 +186,55 @@ advance (VontleInputHistoryPrivate *priv, Direction direction, size_t n, const c
   return true;
 }
 
-/* What vontle_list_nth gives, without a library call per entry on the scan
- * of a long history. position can lie past the end when the list was
- * shortened through the lent list: vontle_list_nth itself then reports that
- * and yields null. */
-const char *
-entry_at (const VontleList *entries, size_t position)
+/* How many of the COUNT entries after index FROM, going by DELTA (+1 or -1),
+ * are non-null and do not start with PREFIX, before the first that is null
+ * or does. Reads the array and calls nothing but the prefix test. */
+size_t
+count_mismatches (void *const *slots, size_t from, size_t count, ptrdiff_t delta, const char *prefix)
 {
-  if (position < entries->size)
-    return static_cast<const char *> (entries->start[position]);
-  return static_cast<const char *> (vontle_list_nth (const_cast<VontleList *> (entries), position));
+  void *const *const start = slots + from;
+  void *const *const end = start + delta * static_cast<ptrdiff_t> (count);
+  for (void *const *slot = start; slot != end;)
+    {
+      slot += delta;
+      const auto *entry = static_cast<const char *> (*slot);
+      if (entry == nullptr || g_str_has_prefix (entry, prefix))
+        return static_cast<size_t> ((slot - start) * delta) - 1;
+    }
+  return count;
 }
 
-/* The step toward older entries from a position within the list, with a
- * prefix set: what the general loop below does, on locals. Nothing in it can
- * call back into the host (every entry tested is non-null, and so is the
- * prefix), so the state is written once when the step ends. */
-const char *
-scan_older (VontleInputHistoryPrivate *priv, const VontleList *entries, size_t n)
+/* Passes, in one stretch, the entries that the next at most BUDGET moves of
+ * the walk would test and reject, and returns how many. Only moves that stay
+ * inside the array, short of an edge, with a prefix set, are taken: no test
+ * among them can report and so reach the host through a log handler. */
+size_t
+pass_mismatches (VontleInputHistoryPrivate *priv, const VontleList *entries, Direction direction,
+                 size_t n, size_t budget)
 {
-  const size_t start = priv->position;
-  void *const *slots = entries->start;
-  const char *prefix = priv->saved_line;
-  for (size_t position = start; position-- > 0;)
-    {
-      const auto *entry = static_cast<const char *> (slots[position]);
-      if (entry == nullptr || g_str_has_prefix (entry, prefix))
-        {
-          priv->position = position;
-          if (entry != nullptr)
-            {
-              priv->reset_pending = false;
-              priv->match_position = position;
-            }
-          return entry;
-        }
-    }
-  /* From n the n iterations end on index 0; from below n one more iteration
-   * is left, which stands at index 0 and ends the walk. */
-  if (start == n)
-    priv->position = 0;
+  if (priv->saved_line == nullptr)
+    return 0;
+  const bool older = priv->reset_pending || direction == Direction::older;
+  const size_t position = priv->position;
+  size_t room;
+  if (older)
+    room = position <= entries->size ? position : 0;
   else
     {
-      priv->reset_pending = false;
-      priv->position = priv->match_position;
+      const size_t end = std::min (n, entries->size);
+      room = position + 1 < end ? end - 1 - position : 0;
     }
-  return nullptr;
+  const size_t passed = count_mismatches (entries->start, position, std::min (room, budget),
+                                          older ? -1 : 1, priv->saved_line);
+  priv->position = older ? position - passed : position + passed;
+  return passed;
 }
 
+/* One step: from where the walk stands, one index at a time toward older
+ * (or newer) entries, at most n moves, until an entry starts with the saved
+ * line or the walk reaches an edge. Runs of rejected entries are passed in a
+ * stretch; the edges, the entry that ends a stretch and every test that may
+ * report go one move at a time. */
 const char *
 step (VontleInputHistory *history, const char *line, Direction direction)
 {
@@ -245,15 +247,19 @@ step (VontleInputHistory *history, const char *line, Direction direction)
 
   auto *priv = private_of (history);
   begin_walk_if_due (priv, line, n);
-  if ((priv->reset_pending || direction == Direction::older) && priv->saved_line != nullptr
-      && priv->position <= n)
-    return scan_older (priv, entries, n);
-  for (size_t i = 0; i < n; i++)
+  size_t moves = 0;
+  while (moves < n)
     {
+      moves += pass_mismatches (priv, entries, direction, n, n - moves);
+      if (moves == n)
+        break;
+      moves++;
       const char *edge;
       if (!advance (priv, direction, n, &edge))
         return edge;
-      const char *entry = entry_at (entries, priv->position);
+      /* vontle_list_nth reports an index past the end of a list shortened
+       * through the lent list, and yields null. */
+      const auto *entry = static_cast<const char *> (vontle_list_nth (entries, priv->position));
       if (entry == nullptr)
         return nullptr;
       if (g_str_has_prefix (entry, priv->saved_line))
