@@ -4,7 +4,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include <glib-object.h>
 #include <vontle/vontle.h>
@@ -178,6 +180,123 @@ BM_HandSubstitute (benchmark::State &state)
 
 BENCHMARK (BM_TemplateEvaluate)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HandSubstitute)->Unit (benchmark::kMicrosecond);
+
+/* ---- setup: a base that names many distinct variables ---- */
+
+/* "@n0@ @n1@ ... ": every name once, in order. */
+const std::vector<std::string> &
+distinct_names (size_t count)
+{
+  static std::map<size_t, std::vector<std::string>> cache;
+  auto &names = cache[count];
+  for (size_t i = names.size (); i < count; i++)
+    names.push_back ("n" + std::to_string (i));
+  return names;
+}
+
+std::string
+distinct_base (size_t count)
+{
+  std::string base;
+  for (const auto &name : distinct_names (count))
+    base += "@" + name + "@ ";
+  return base;
+}
+
+/* Set the base, then add every variable it names: the template is ready
+ * after the last one. */
+void
+BM_TemplateSetup (benchmark::State &state)
+{
+  const auto count = static_cast<size_t> (state.range (0));
+  const std::string base = distinct_base (count);
+  const auto &names = distinct_names (count);
+  const auto set_up = [&] {
+    VontleTemplate *object = vontle_template_new (base.c_str ());
+    for (const auto &name : names)
+      vontle_template_add_variable (object, name.c_str ());
+    return object;
+  };
+  {
+    g_autoptr (VontleTemplate) object = set_up ();
+    g_autofree char *text = vontle_template_evaluate (object);
+    if (text == nullptr)
+      state.SkipWithError ("the template is not ready after setup");
+  }
+  for (auto _ : state)
+    g_object_unref (set_up ());
+  state.SetItemsProcessed (state.iterations () * static_cast<int64_t> (count));
+}
+
+bool
+is_valid_name (const char *name)
+{
+  if (!is_name_start (*name))
+    return false;
+  while (*++name != '\0')
+    if (!is_name_char (*name))
+      return false;
+  return true;
+}
+
+/* The same work by hand: the distinct names of the base in order of first
+ * appearance with a count of those without a variable, then each variable
+ * checked, stored in a GHashTable and counted off. */
+void
+BM_HandSetup (benchmark::State &state)
+{
+  const auto count = static_cast<size_t> (state.range (0));
+  const std::string base = distinct_base (count);
+  const auto &names = distinct_names (count);
+  for (auto _ : state)
+    {
+      GHashTable *referenced = g_hash_table_new (g_str_hash, g_str_equal);
+      GPtrArray *order = g_ptr_array_new_with_free_func (g_free);
+      GHashTable *variables = g_hash_table_new_full (g_str_hash, g_str_equal, g_free, g_free);
+      size_t missing = 0;
+      const char *const end = base.c_str () + base.size ();
+      for (const char *at = base.c_str ();
+           (at = static_cast<const char *> (memchr (at, '@', static_cast<size_t> (end - at))));)
+        {
+          const char *p = at + 1;
+          if (p < end && is_name_start (*p))
+            {
+              while (++p < end && is_name_char (*p))
+                ;
+              if (p < end && *p == '@')
+                {
+                  char *name = g_strndup (at + 1, static_cast<gsize> (p - at - 1));
+                  if (g_hash_table_add (referenced, name))
+                    {
+                      g_ptr_array_add (order, name);
+                      missing++;
+                    }
+                  else
+                    g_free (name);
+                  at = p + 1;
+                  continue;
+                }
+            }
+          at++;
+        }
+      for (const auto &name : names)
+        if (is_valid_name (name.c_str ()) && !g_hash_table_contains (variables, name.c_str ()))
+          {
+            g_hash_table_insert (variables, g_strdup (name.c_str ()), g_strdup (""));
+            if (g_hash_table_contains (referenced, name.c_str ()))
+              missing--;
+          }
+      if (missing != 0)
+        state.SkipWithError ("not every name was counted off");
+      g_hash_table_unref (variables);
+      g_hash_table_unref (referenced);
+      g_ptr_array_unref (order);
+    }
+  state.SetItemsProcessed (state.iterations () * static_cast<int64_t> (count));
+}
+
+BENCHMARK (BM_TemplateSetup)->Arg (10000)->Arg (100000)->Unit (benchmark::kMillisecond);
+BENCHMARK (BM_HandSetup)->Arg (10000)->Arg (100000)->Unit (benchmark::kMillisecond);
 
 } // namespace
 

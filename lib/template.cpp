@@ -28,6 +28,12 @@ struct VontleTemplatePrivate
   VontleList *variables;
   /* name -> record of the variables list, sharing the record's name. */
   GHashTable *variable_index;
+  /* The set of referenced names, borrowing them from referenced_variables. */
+  GHashTable *reference_index;
+  /* How many referenced names have no variable, as of the last scan and the
+   * variables added since. ready is written only by the two default
+   * handlers (a subclass may replace them), so it is kept apart. */
+  size_t missing;
   bool ready;
 };
 
@@ -76,12 +82,6 @@ free_variable (void *data)
   g_free (variable);
 }
 
-int
-compare_names (const void *a, const void *b)
-{
-  return g_strcmp0 (static_cast<const char *> (a), static_cast<const char *> (b));
-}
-
 /* Names are unique and variables are never removed, so the index answers
  * exactly what a scan of the list for the first equal name would, without
  * a string comparison per variable for every reference in a long base. */
@@ -103,78 +103,70 @@ matches (const GRegex *regex, const char *text, GMatchInfo **match_info)
 
 /* ----------------------------------------------------- class handlers -- */
 
-/* Takes NAME over and records it once in the list of referenced names.
- * Without that list (it could not be made) the names go unlisted, and
- * check_readiness works readiness out from the base itself. */
-void
-list_reference (VontleList *referenced, char *name)
+/* Records NAME once among the referenced names, taking it over. Returns
+ * false when it was recorded before (and is released). The index holds every
+ * name the list holds, borrowing the list's strings; without the list (it
+ * could not be made) the index owns the names itself. */
+bool
+add_reference (VontleTemplatePrivate *priv, char *name)
 {
-  if (referenced == nullptr || vontle_list_find (referenced, compare_names, name) != nullptr)
-    g_free (name);
-  else
-    vontle_list_append (referenced, name);
+  if (g_hash_table_contains (priv->reference_index, name))
+    {
+      g_free (name);
+      return false;
+    }
+  g_hash_table_add (priv->reference_index, name);
+  if (priv->referenced_variables != nullptr)
+    vontle_list_append (priv->referenced_variables, name);
+  return true;
 }
 
-/* Only the first missing name is looked up and logged: once the template is
- * known not to be ready, the rest only need listing. */
+/* One scan: each name is indexed at its first appearance and looked up among
+ * the variables once, so the count of missing names is exact. Only the first
+ * missing name is logged. */
 void
 vontle_template_real_base_changed (VontleTemplate *object)
 {
   auto *priv = private_of (object);
+  /* The index borrows the list's strings: emptied first. */
+  g_hash_table_remove_all (priv->reference_index);
   vontle_list_clear (priv->referenced_variables);
-  priv->ready = true;
+  priv->missing = 0;
 
   g_autoptr (GMatchInfo) match_info = nullptr;
-  if (!matches (priv->variable_regex, priv->base, &match_info))
-    return;
-  while (g_match_info_matches (match_info))
-    {
-      g_autofree char *name = g_match_info_fetch (match_info, 1);
-      if (priv->ready && find_variable (priv, name) == nullptr)
-        {
+  if (matches (priv->variable_regex, priv->base, &match_info))
+    for (; g_match_info_matches (match_info); g_match_info_next (match_info, nullptr))
+      {
+        char *name = g_match_info_fetch (match_info, 1);
+        if (!add_reference (priv, name) || find_variable (priv, name) != nullptr)
+          continue;
+        if (priv->missing++ == 0)
           /* Reported under the name of the slot it fills. */
           vontle_log (G_STRLOC, "base_changed", VONTLE_LOG_DEBUG, "Variable '%s' not set.", name);
-          priv->ready = false;
-        }
-      list_reference (priv->referenced_variables, g_steal_pointer (&name));
-      g_match_info_next (match_info, nullptr);
-    }
+      }
+  priv->ready = priv->missing == 0;
 }
 
-bool
-every_reference_set (VontleTemplatePrivate *priv)
+/* The list is lent to callers. Should one have added or removed names through
+ * it, the count no longer describes it: count again from the list itself. */
+size_t
+missing_references (VontleTemplatePrivate *priv)
 {
-  g_autoptr (GMatchInfo) match_info = nullptr;
-  if (!matches (priv->variable_regex, priv->base, &match_info))
-    return true;
-  for (; g_match_info_matches (match_info); g_match_info_next (match_info, nullptr))
-    {
-      g_autofree char *name = g_match_info_fetch (match_info, 1);
-      if (find_variable (priv, name) == nullptr)
-        return false;
-    }
-  return true;
+  VontleList *referenced = priv->referenced_variables;
+  if (referenced == nullptr || referenced->size == g_hash_table_size (priv->reference_index))
+    return priv->missing;
+  size_t missing = 0;
+  for (size_t i = 0; i < referenced->size; i++)
+    if (find_variable (priv, static_cast<const char *> (referenced->start[i])) == nullptr)
+      missing++;
+  return missing;
 }
 
 void
 vontle_template_real_variable_changed (VontleTemplate *object, const char *)
 {
   auto *priv = private_of (object);
-  if (priv->referenced_variables == nullptr)
-    {
-      priv->ready = every_reference_set (priv);
-      return;
-    }
-  priv->ready = true;
-  for (size_t i = 0; i < vontle_list_size (priv->referenced_variables); i++)
-    {
-      const auto *name = static_cast<const char *> (vontle_list_nth (priv->referenced_variables, i));
-      if (find_variable (priv, name) == nullptr)
-        {
-          priv->ready = false;
-          return;
-        }
-    }
+  priv->ready = missing_references (priv) == 0;
 }
 
 void
@@ -237,6 +229,7 @@ vontle_template_finalize (GObject *object)
   auto *priv = private_of (VONTLE_TEMPLATE (object));
   /* The index borrows the records' names: it goes first. */
   g_clear_pointer (&priv->variable_index, g_hash_table_unref);
+  g_clear_pointer (&priv->reference_index, g_hash_table_unref);
   g_clear_pointer (&priv->variables, vontle_list_free);
   g_clear_pointer (&priv->referenced_variables, vontle_list_free);
   g_clear_pointer (&priv->base, g_free);
@@ -339,6 +332,9 @@ vontle_template_init (VontleTemplate *object)
   priv->referenced_variables = vontle_list_new_with_free (g_free);
   priv->variables = vontle_list_new_with_free (free_variable);
   priv->variable_index = g_hash_table_new (g_str_hash, g_str_equal);
+  priv->reference_index = g_hash_table_new_full (g_str_hash, g_str_equal,
+                                                 priv->referenced_variables != nullptr ? nullptr : g_free,
+                                                 nullptr);
   priv->ready = true;
 }
 
@@ -415,6 +411,8 @@ vontle_template_add_variable (VontleTemplate *object, const char *name)
   variable->value = g_strdup ("");
   vontle_list_append (priv->variables, variable);
   g_hash_table_insert (priv->variable_index, variable->name, variable);
+  if (g_hash_table_contains (priv->reference_index, name))
+    priv->missing--;
   g_signal_emit (object, signals[SIGNAL_VARIABLE_CHANGED], 0, name);
   g_signal_emit (object, signals[SIGNAL_CHANGED], 0);
   return true;

@@ -45,6 +45,28 @@ test_blind_template_init (TestBlindTemplate *)
 {
 }
 
+/* A subclass whose variable handler does nothing: readiness then changes
+ * only with the base. */
+G_DECLARE_FINAL_TYPE (TestDeafTemplate, test_deaf_template, TEST, DEAF_TEMPLATE, VontleTemplate)
+
+struct _TestDeafTemplate
+{
+  VontleTemplate parent_instance;
+};
+
+G_DEFINE_TYPE (TestDeafTemplate, test_deaf_template, VONTLE_TYPE_TEMPLATE)
+
+static void
+test_deaf_template_class_init (TestDeafTemplateClass *klass)
+{
+  VONTLE_TEMPLATE_CLASS (klass)->variable_changed = [] (VontleTemplate *, const char *) {};
+}
+
+static void
+test_deaf_template_init (TestDeafTemplate *)
+{
+}
+
 namespace {
 
 std::vector<std::string>
@@ -361,6 +383,58 @@ TEST_F (TemplateTest, AnalysisKeepsItsListAndOrder)
   vontle_template_set_base (object, "none");
   EXPECT_EQ (vontle_template_referenced_variables (object), list);
   EXPECT_THAT (names (list), IsEmpty ());
+}
+
+/* Readiness is kept as a count of referenced names without a variable:
+ * repeated references count once, only the last missing variable makes the
+ * template ready, and a variable the base does not name changes nothing. */
+TEST_F (TemplateTest, ReadinessCountsEachMissingNameOnce)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new ("@a@ @b@ @a@ @c@ @b@");
+  for (const char *name : { "unused", "b", "a" })
+    {
+      vontle_template_add_variable (object, name);
+      EXPECT_EQ (evaluate_quietly (object), std::nullopt) << name;
+    }
+  vontle_template_add_variable (object, "c");
+  EXPECT_EQ (evaluate (object), "    ");
+
+  vontle_template_set_base (object, "@c@ @d@");
+  EXPECT_EQ (evaluate_quietly (object), std::nullopt);
+  vontle_template_set_base (object, "@c@ @a@");
+  EXPECT_EQ (evaluate (object), " ");
+}
+
+TEST_F (TemplateTest, ReadinessIsWrittenOnlyByTheDefaultHandlers)
+{
+  g_autoptr (VontleTemplate) deaf =
+    VONTLE_TEMPLATE (g_object_new (test_deaf_template_get_type (), nullptr));
+  vontle_template_set_base (deaf, "@a@");
+  vontle_template_add_variable (deaf, "a");
+  EXPECT_EQ (evaluate_quietly (deaf), std::nullopt);
+  vontle_template_set_base (deaf, "[@a@]");
+  EXPECT_EQ (evaluate (deaf), "[]");
+
+  /* No scan: the names of the earlier base stay what readiness is about. */
+  g_autoptr (VontleTemplate) blind =
+    VONTLE_TEMPLATE (g_object_new (test_blind_template_get_type (), nullptr));
+  vontle_template_set_base (blind, "@x@");
+  vontle_template_add_variable (blind, "y");
+  EXPECT_EQ (evaluate_quietly (blind), "");
+  ExpectCritical ("eval_replace_cb", "variable != NULL");
+}
+
+/* The list is lent: a name a caller adds to it counts like a referenced one
+ * from the next variable change on. */
+TEST_F (TemplateTest, NamesAddedThroughTheLentListCount)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new ("@a@");
+  vontle_template_add_variable (object, "a");
+  vontle_list_append (vontle_template_referenced_variables (object), g_strdup ("zz"));
+  vontle_template_set_variable_value (object, "a", "1");
+  EXPECT_EQ (evaluate_quietly (object), std::nullopt);
+  vontle_template_add_variable (object, "zz");
+  EXPECT_EQ (evaluate (object), "1");
 }
 
 TEST_F (TemplateTest, SetBaseFromWithinTheCurrentBase)
