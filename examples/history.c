@@ -6,17 +6,21 @@
  *   next TEXT   step back toward newer entries (past the newest: TEXT again)
  *   list        print every entry, oldest first
  *
- * Commands come from standard input, one per line; entries are kept in
- * $XDG_DATA_HOME/vontle-examples/history and survive between runs. With
- * standard input a terminal or empty, a short built-in session shows prefix
- * navigation on a separate file of its own.
+ * Commands come from standard input, one per line of any length; entries
+ * are kept in $XDG_DATA_HOME/vontle-examples/history and survive between
+ * runs. "history --demo" plays a short built-in session that shows prefix
+ * navigation on a history in a temporary directory, removed afterwards.
  *
  * ExampleFileHistory below is the part an application writes: a reader/writer
  * that stores one line per entry. */
+/* getline */
+#define _POSIX_C_SOURCE 200809L
+
 #include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
+#include <glib/gstdio.h>
 
 #include <vontle/vontle.h>
 
@@ -30,6 +34,7 @@ struct _ExampleFileHistory
   GObject parent_instance;
   char *path;
   GPtrArray *lines; /* oldest first, owned */
+  gboolean save_failed;
 };
 
 static void example_file_history_io_init (VontleInputHistoryIOInterface *iface);
@@ -60,8 +65,11 @@ example_file_history_save (ExampleFileHistory *self)
   g_autofree char *dir = g_path_get_dirname (self->path);
   if (g_mkdir_with_parents (dir, 0700) != 0
       || !g_file_set_contents (self->path, contents->str, (gssize) contents->len, &error))
-    fprintf (stderr, "history: cannot save %s: %s\n", self->path,
-             error != NULL ? error->message : g_strerror (errno));
+    {
+      fprintf (stderr, "history: cannot save %s: %s\n", self->path,
+               error != NULL ? error->message : g_strerror (errno));
+      self->save_failed = TRUE;
+    }
 }
 
 /* The history hands over every line it takes in; keep the file free of
@@ -117,11 +125,10 @@ example_file_history_init (ExampleFileHistory *self)
 }
 
 static ExampleFileHistory *
-example_file_history_new (const char *file_name)
+example_file_history_new (const char *path)
 {
   ExampleFileHistory *self = g_object_new (EXAMPLE_TYPE_FILE_HISTORY, NULL);
-  g_autofree char *data_dir = vontle_get_xdg_path (VONTLE_XDG_DATA);
-  self->path = g_build_filename (data_dir, "vontle-examples", file_name, NULL);
+  self->path = g_strdup (path);
   example_file_history_load (self);
   return self;
 }
@@ -135,7 +142,8 @@ print_entry (void *data, void *user_data)
   printf ("  %s\n", (const char *) data);
 }
 
-/* Runs one command line; returns FALSE for one it does not know. */
+/* Runs one command line; returns FALSE for one it does not know or cannot
+ * run. */
 static gboolean
 run_command (VontleInputHistory *history, const char *command)
 {
@@ -144,7 +152,14 @@ run_command (VontleInputHistory *history, const char *command)
   const char *text = space ? space + 1 : "";
 
   if (strcmp (verb, "add") == 0)
-    vontle_input_history_append (history, text);
+    {
+      if (*text == '\0')
+        {
+          fprintf (stderr, "history: add needs the TEXT to enter\n");
+          return FALSE;
+        }
+      vontle_input_history_append (history, text);
+    }
   else if (strcmp (verb, "prev") == 0 || strcmp (verb, "next") == 0)
     {
       const char *entry = verb[0] == 'p' ? vontle_input_history_previous (history, text)
@@ -161,6 +176,16 @@ run_command (VontleInputHistory *history, const char *command)
   return TRUE;
 }
 
+static const char usage[] =
+  "Usage: history [--demo]\n"
+  "Reads commands from standard input, one per line:\n"
+  "  add TEXT    enter TEXT as a new line\n"
+  "  prev TEXT   step to the next older entry that starts with TEXT\n"
+  "  next TEXT   step back toward newer entries (past the newest: TEXT again)\n"
+  "  list        print every entry, oldest first\n"
+  "Entries are kept in $XDG_DATA_HOME/vontle-examples/history.\n"
+  "--demo plays a short session on a history in a temporary directory.\n";
+
 static const char *const demo_session[] = {
   "add git status", "add ls -l", "add git commit -m 'first'", "add git push",
   "list",
@@ -169,39 +194,72 @@ static const char *const demo_session[] = {
   NULL,
 };
 
+/* The demo never touches the user's own history: it runs in a directory of
+ * its own that is removed afterwards. */
 static int
 play_demo (void)
 {
-  g_autoptr (ExampleFileHistory) store = example_file_history_new ("demo");
-  g_autoptr (VontleInputHistory) history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
-  printf ("built-in session (entries in %s):\n", store->path);
-  for (const char *const *command = demo_session; *command != NULL; command++)
+  g_autoptr (GError) error = NULL;
+  g_autofree char *dir = g_dir_make_tmp ("vontle-history-demo-XXXXXX", &error);
+  if (dir == NULL)
     {
-      printf ("> %s\n", *command);
-      run_command (history, *command);
+      fprintf (stderr, "history: %s\n", error->message);
+      return 1;
     }
-  return 0;
+  g_autofree char *path = g_build_filename (dir, "history", NULL);
+  gboolean saved;
+  {
+    g_autoptr (ExampleFileHistory) store = example_file_history_new (path);
+    g_autoptr (VontleInputHistory) history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
+    printf ("built-in session (on a temporary history):\n");
+    for (const char *const *command = demo_session; *command != NULL; command++)
+      {
+        printf ("> %s\n", *command);
+        run_command (history, *command);
+      }
+    saved = !store->save_failed;
+  }
+  g_remove (path);
+  g_rmdir (dir);
+  return saved ? 0 : 1;
+}
+
+/* Runs the commands on standard input against the user's history. */
+static int
+run_input (void)
+{
+  g_autofree char *data_dir = vontle_get_xdg_path (VONTLE_XDG_DATA);
+  g_autofree char *path = g_build_filename (data_dir, "vontle-examples", "history", NULL);
+  g_autoptr (ExampleFileHistory) store = example_file_history_new (path);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
+  char *line = NULL;
+  size_t capacity = 0;
+  ssize_t length;
+  gboolean ok = TRUE;
+  while ((length = getline (&line, &capacity, stdin)) >= 0)
+    {
+      line[strcspn (line, "\r\n")] = '\0';
+      if (line[0] != '\0')
+        ok = run_command (history, line) && ok;
+    }
+  free (line);
+  return ok && !store->save_failed ? 0 : 1;
 }
 
 int
-main (void)
+main (int argc, char **argv)
 {
-  if (isatty (STDIN_FILENO))
-    return play_demo ();
-
-  g_autoptr (ExampleFileHistory) store = example_file_history_new ("history");
-  g_autoptr (VontleInputHistory) history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
-  char line[4096];
-  gboolean any = FALSE, ok = TRUE;
-  while (fgets (line, sizeof line, stdin) != NULL)
+  if (argc == 2 && (strcmp (argv[1], "--help") == 0 || strcmp (argv[1], "-h") == 0))
     {
-      line[strcspn (line, "\r\n")] = '\0';
-      if (line[0] == '\0')
-        continue;
-      any = TRUE;
-      ok = run_command (history, line) && ok;
+      fputs (usage, stdout);
+      return 0;
     }
-  if (!any)
+  if (argc == 2 && strcmp (argv[1], "--demo") == 0)
     return play_demo ();
-  return ok ? 0 : 1;
+  if (argc > 1)
+    {
+      fprintf (stderr, "history: unknown argument '%s'\n%s", argv[1], usage);
+      return 2;
+    }
+  return run_input ();
 }
