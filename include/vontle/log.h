@@ -21,6 +21,8 @@ G_BEGIN_DECLS
  */
 typedef enum
 #ifdef __cplusplus
+  /* Fixed so that any 32-bit value is valid in C++ too (a level above the last is kept),
+   * with the layout C gives this enum. */
   : guint32
 #endif
 {

@@ -25,6 +25,8 @@ G_BEGIN_DECLS
  */
 typedef enum
 #ifdef __cplusplus
+  /* Fixed so that every 32-bit value is valid in C++ too (whatever a caller passes),
+   * with the layout C gives this enum. */
   : guint32
 #endif
 {
