@@ -190,7 +190,7 @@ distinct_names (size_t count)
   static std::map<size_t, std::vector<std::string>> cache;
   auto &names = cache[count];
   for (size_t i = names.size (); i < count; i++)
-    names.push_back ("n" + std::to_string (i));
+    names.push_back (std::string (1, 'n').append (std::to_string (i)));
   return names;
 }
 
@@ -199,7 +199,11 @@ distinct_base (size_t count)
 {
   std::string base;
   for (const auto &name : distinct_names (count))
-    base += "@" + name + "@ ";
+    {
+      base += '@';
+      base += name;
+      base += "@ ";
+    }
   return base;
 }
 
