@@ -33,7 +33,7 @@ G_BEGIN_DECLS
  *
  * In Python:
  *
- * |[<!-- language="Python" -->
+ * ```python
  * class Store(Vontle.InputHistoryLinesIO):
  *     def __init__(self):
  *         super().__init__()
@@ -46,7 +46,7 @@ G_BEGIN_DECLS
  *         return self.lines
  *
  * history = Vontle.InputHistory.new(Store())
- * ]|
+ * ```
  */
 
 /**
