@@ -23,25 +23,19 @@ vontle_input_history_lines_io_init (VontleInputHistoryLinesIO *)
 
 namespace {
 
-/* A subclass, possibly written in another language, must fill its slots;
- * one that does not gets a critical instead of a jump through a null
- * pointer. The report names the interface operation that ran. */
-template <typename Slot>
-Slot
-lines_slot (VontleInputHistoryIO *io, Slot VontleInputHistoryLinesIOClass::*slot,
-            const char *function, const char *condition)
+VontleInputHistoryLinesIOClass *
+class_of (VontleInputHistoryIO *io)
 {
-  auto *klass = VONTLE_INPUT_HISTORY_LINES_IO_GET_CLASS (io);
-  if (!vontle::check (klass != nullptr && klass->*slot != nullptr, function, condition))
-    return nullptr;
-  return klass->*slot;
+  return VONTLE_INPUT_HISTORY_LINES_IO_GET_CLASS (io);
 }
 
+/* The interface operations name themselves in the critical that an
+ * unfilled slot raises. */
 void
 vontle_input_history_lines_io_append (VontleInputHistoryIO *io, const char *line)
 {
-  if (auto append_line = lines_slot (io, &VontleInputHistoryLinesIOClass::append_line, __func__,
-                                     "klass != NULL && klass->append_line != NULL"))
+  if (auto append_line = vontle::filled_slot (class_of (io), &VontleInputHistoryLinesIOClass::append_line,
+                                              __func__, "klass != NULL && klass->append_line != NULL"))
     append_line (VONTLE_INPUT_HISTORY_LINES_IO (io), line);
 }
 
@@ -49,8 +43,8 @@ vontle_input_history_lines_io_append (VontleInputHistoryIO *io, const char *line
 VontleList *
 vontle_input_history_lines_io_read (VontleInputHistoryIO *io)
 {
-  auto read_lines = lines_slot (io, &VontleInputHistoryLinesIOClass::read_lines, __func__,
-                                "klass != NULL && klass->read_lines != NULL");
+  auto read_lines = vontle::filled_slot (class_of (io), &VontleInputHistoryLinesIOClass::read_lines,
+                                         __func__, "klass != NULL && klass->read_lines != NULL");
   if (read_lines == nullptr)
     return nullptr;
   g_autofree char **lines = read_lines (VONTLE_INPUT_HISTORY_LINES_IO (io));

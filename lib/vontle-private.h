@@ -25,6 +25,19 @@ check (bool holds, const char *function, const char *condition)
   return false;
 }
 
+/* The slot of a class or interface structure, or null after a critical when
+ * the structure is missing or the slot was left empty: a class written in
+ * another language may not fill every slot, and a jump through a null
+ * pointer must not follow. */
+template <typename Table, typename Slot>
+Slot
+filled_slot (const Table *table, Slot Table::*slot, const char *function, const char *condition)
+{
+  if (!check (table != nullptr && table->*slot != nullptr, function, condition))
+    return nullptr;
+  return table->*slot;
+}
+
 } // namespace vontle
 
 /* The usual form: the condition text is the expression as written. */
