@@ -17,6 +17,7 @@ G_BEGIN_DECLS
 
 /**
  * VontleInputHistoryLinesIO:
+ * @parent_instance: the parent instance
  *
  * An abstract #VontleInputHistoryIO whose storage works with lines and
  * string arrays instead of #VontleList, so that it can be implemented in any
