@@ -417,3 +417,12 @@ vontle_input_history_reset (VontleInputHistory *history)
                                     "klass != NULL && klass->reset != NULL"))
     reset (history);
 }
+
+char **
+vontle_input_history_dup_lines (VontleInputHistory *history)
+{
+  if (!vontle::check (VONTLE_IS_INPUT_HISTORY (history), __func__,
+                      "VONTLE_IS_INPUT_HISTORY(history) == true"))
+    return nullptr;
+  return vontle::dup_strings (vontle_input_history_list (history));
+}

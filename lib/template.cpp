@@ -457,3 +457,11 @@ vontle_template_evaluate (VontleTemplate *object)
                                static_cast<GRegexMatchFlags> (0), eval_replace_cb,
                                priv, nullptr);
 }
+
+char **
+vontle_template_dup_referenced_names (VontleTemplate *object)
+{
+  if (!check_template (object, __func__))
+    return nullptr;
+  return vontle::dup_strings (vontle_template_referenced_variables (object));
+}

@@ -57,3 +57,22 @@ extern VontleLogLevel log_threshold G_GNUC_INTERNAL;
 
 /* Log with the call site filled in; the function name is the plain one. */
 #define VONTLE_LOG_HERE(level, ...) vontle_log (G_STRLOC, __func__, (level), __VA_ARGS__)
+
+namespace vontle {
+
+/* A new NULL-terminated copy of a list of strings, the form bindings can
+ * read. A null list gives an empty array; null elements are left out, as
+ * the array could not hold them. */
+inline char **
+dup_strings (const VontleList *list)
+{
+  const size_t n = list != nullptr ? list->size : 0;
+  char **copy = g_new0 (char *, n + 1);
+  size_t filled = 0;
+  for (size_t i = 0; i < n; i++)
+    if (list->start[i] != nullptr)
+      copy[filled++] = g_strdup (static_cast<const char *> (list->start[i]));
+  return copy;
+}
+
+} // namespace vontle

@@ -298,3 +298,41 @@ TEST_F (AllocFailureTest, TemplateWithoutVariableListRefusesVariables)
 }
 
 } // namespace
+
+/* String-array storage whose read always serves two lines. */
+G_DECLARE_FINAL_TYPE (TwoLinesStore, two_lines_store, TWO_LINES, STORE, VontleInputHistoryLinesIO)
+
+struct _TwoLinesStore
+{
+  VontleInputHistoryLinesIO parent;
+};
+
+G_DEFINE_TYPE (TwoLinesStore, two_lines_store, VONTLE_TYPE_INPUT_HISTORY_LINES_IO)
+static void two_lines_store_init (TwoLinesStore *) {}
+static void
+two_lines_store_class_init (TwoLinesStoreClass *klass)
+{
+  VONTLE_INPUT_HISTORY_LINES_IO_CLASS (klass)->append_line = [] (VontleInputHistoryLinesIO *, const char *) {};
+  VONTLE_INPUT_HISTORY_LINES_IO_CLASS (klass)->read_lines = [] (VontleInputHistoryLinesIO *) {
+    const char *lines[] = { "a", "b", nullptr };
+    return g_strdupv (const_cast<char **> (lines));
+  };
+}
+
+namespace {
+
+/* The leak checks of the valgrind setup and the sanitizer build see whether
+ * the read strings are released along with the array. */
+TEST_F (AllocFailureTest, LinesReadWithoutAListRecordReleasesTheLines)
+{
+  g_autoptr (TwoLinesStore) store = TWO_LINES_STORE (g_object_new (two_lines_store_get_type (), nullptr));
+  Arm (1);
+  EXPECT_EQ (vontle_input_history_io_read (VONTLE_INPUT_HISTORY_IO (store)), nullptr);
+  EXPECT_EQ (calls, 1u);
+  Arm (0);
+  g_autoptr (VontleList) list = vontle_input_history_io_read (VONTLE_INPUT_HISTORY_IO (store));
+  ASSERT_NE (list, nullptr);
+  EXPECT_EQ (list->size, 2u);
+}
+
+} // namespace

@@ -704,4 +704,37 @@ TEST_F (HistoryTest, RandomWalksFollowTheDocumentedSteps)
     EXPECT_THAT (message.message, HasSubstr ("n < list->size"));
 }
 
+
+/* ------------------------------------------------------ lines for bindings -- */
+
+TEST_F (HistoryTest, DupLinesCopiesWhatTheListSlotGives)
+{
+  g_autoptr (TestHistory) counted = new_test_history ();
+  auto *history = VONTLE_INPUT_HISTORY (counted);
+  g_auto (GStrv) none = vontle_input_history_dup_lines (history);
+  ASSERT_NE (none, nullptr);
+  EXPECT_EQ (none[0], nullptr);
+
+  vontle_input_history_append (history, "inherited");
+  counted->own_list = vontle_list_new_with_free (g_free);
+  vontle_list_append (counted->own_list, g_strdup ("old"));
+  vontle_list_append (counted->own_list, nullptr);
+  vontle_list_append (counted->own_list, g_strdup ("new"));
+  g_auto (GStrv) lines = vontle_input_history_dup_lines (history);
+  ASSERT_EQ (g_strv_length (lines), 2u);
+  EXPECT_STREQ (lines[0], "old");
+  EXPECT_STREQ (lines[1], "new");
+  EXPECT_NE (lines[0], counted->own_list->start[0]);
+
+  {
+    ScopedSlot<decltype (VontleInputHistoryClass::list)> list (&VontleInputHistoryClass::list, no_list);
+    g_auto (GStrv) empty = vontle_input_history_dup_lines (history);
+    ASSERT_NE (empty, nullptr);
+    EXPECT_EQ (empty[0], nullptr);
+  }
+  g_autoptr (GObject) plain = G_OBJECT (g_object_new (G_TYPE_OBJECT, nullptr));
+  EXPECT_EQ (vontle_input_history_dup_lines (reinterpret_cast<VontleInputHistory *> (plain)), nullptr);
+  ExpectCritical ("vontle_input_history_dup_lines", "VONTLE_IS_INPUT_HISTORY(history) == true");
+}
+
 } // namespace

@@ -45,6 +45,54 @@ class InputHistoryTest(unittest.TestCase):
         self.assertEqual(history.next('op'), 'op')
 
 
+class Store(Vontle.InputHistoryLinesIO):
+    """A history's storage kept in a Python list; read_null stands for an empty store."""
+
+    def __init__(self, lines):
+        super().__init__()
+        self.lines = list(lines)
+        self.read_null = False
+
+    def do_append_line(self, line):
+        self.lines.append(line)
+
+    def do_read_lines(self):
+        return None if self.read_null else self.lines
+
+
+class StoredHistoryTest(unittest.TestCase):
+    def test_storage_in_python_loads_receives_and_reloads(self):
+        store = Store(['open notes', 'close'])
+        history = Vontle.InputHistory.new(store)
+        self.assertEqual(history.dup_lines(), ['open notes', 'close'])
+        history.append('open todo')
+        self.assertEqual(store.lines, ['open notes', 'close', 'open todo'])
+        store.lines.insert(0, 'written elsewhere')
+        history.append('close')  # moves to the end here; the store keeps both
+        self.assertEqual(history.dup_lines(), store.lines)
+        self.assertEqual(history.previous('op'), 'open todo')
+        self.assertEqual(history.previous('op'), 'open notes')
+        self.assertIsNone(history.previous('op'))
+        self.assertEqual(history.next('op'), 'open todo')
+        self.assertEqual(history.next('op'), 'op')
+
+    def test_nothing_stored_leaves_the_history_empty(self):
+        store = Store(['kept'])
+        store.read_null = True
+        history = Vontle.InputHistory.new(store)
+        self.assertEqual(history.dup_lines(), [])
+        history.append('line')
+        self.assertEqual(store.lines, ['kept', 'line'])
+        self.assertEqual(history.dup_lines(), [])
+        self.assertIsNone(history.previous(''))
+
+    def test_referenced_names(self):
+        template = Vontle.Template.new('@b@ and @a@, @b@')
+        self.assertEqual(template.dup_referenced_names(), ['b', 'a'])
+        template.set_base('none')
+        self.assertEqual(template.dup_referenced_names(), [])
+
+
 class UtilityTest(unittest.TestCase):
     def test_strings(self):
         self.assertEqual(Vontle.escape_string("it's #1"), "it\\'s\\ \\#1")

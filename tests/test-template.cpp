@@ -556,4 +556,23 @@ TEST_F (TemplateTest, ArgumentChecks)
   EXPECT_THAT (recorder.Take (), IsEmpty ());
 }
 
+
+TEST_F (TemplateTest, DupReferencedNamesCopiesInOrderOfFirstAppearance)
+{
+  g_autoptr (VontleTemplate) object = vontle_template_new ("@b@ @a@ @b@");
+  g_auto (GStrv) copied = vontle_template_dup_referenced_names (object);
+  ASSERT_EQ (g_strv_length (copied), 2u);
+  EXPECT_STREQ (copied[0], "b");
+  EXPECT_STREQ (copied[1], "a");
+  EXPECT_NE (copied[0], vontle_template_referenced_variables (object)->start[0]);
+
+  vontle_template_set_base (object, "no references");
+  g_auto (GStrv) none = vontle_template_dup_referenced_names (object);
+  ASSERT_NE (none, nullptr);
+  EXPECT_EQ (none[0], nullptr);
+
+  EXPECT_EQ (vontle_template_dup_referenced_names (nullptr), nullptr);
+  ExpectCritical ("vontle_template_dup_referenced_names", "VONTLE_IS_TEMPLATE(object)");
+}
+
 } // namespace

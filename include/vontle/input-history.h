@@ -203,4 +203,21 @@ const char *vontle_input_history_previous (VontleInputHistory *history, const ch
 VONTLE_AVAILABLE_IN_ALL
 void vontle_input_history_reset (VontleInputHistory *history);
 
+/**
+ * vontle_input_history_dup_lines:
+ * @history: a history
+ *
+ * Copies the entries, as vontle_input_history_list() gives them, into a
+ * string array: the form in which bindings read the history. A subclass
+ * that replaces the list slot is honoured. %NULL elements of the list are
+ * left out.
+ *
+ * Returns: (transfer full) (array zero-terminated=1): a new %NULL-terminated
+ *   array of the entries, oldest first, empty when there are none (or when
+ *   the entry list is %NULL); %NULL only when @history is not a history.
+ *   Free it with g_strfreev().
+ */
+VONTLE_AVAILABLE_IN_ALL
+char **vontle_input_history_dup_lines (VontleInputHistory *history);
+
 G_END_DECLS

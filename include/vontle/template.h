@@ -152,4 +152,20 @@ void vontle_template_set_variable_value (VontleTemplate *object, const char *nam
 VONTLE_AVAILABLE_IN_ALL
 char *vontle_template_evaluate (VontleTemplate *object);
 
+/**
+ * vontle_template_dup_referenced_names:
+ * @object: a template
+ *
+ * Copies the names that the base refers to, as
+ * vontle_template_referenced_variables() lists them: each once, in the order
+ * of their first appearance, whether or not they exist as variables. This is
+ * the form in which bindings read them.
+ *
+ * Returns: (transfer full) (array zero-terminated=1): a new %NULL-terminated
+ *   array of names, empty when the base refers to none; %NULL only when
+ *   @object is not a template. Free it with g_strfreev().
+ */
+VONTLE_AVAILABLE_IN_ALL
+char **vontle_template_dup_referenced_names (VontleTemplate *object);
+
 G_END_DECLS

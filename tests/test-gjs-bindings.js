@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
+// The library as a JavaScript program sees it under gjs, through GObject
+// Introspection. Run with `gjs -m`; each case prints "NAME ... ok" or
+// "NAME ... FAIL" and any failure makes the exit status non-zero.
+import GObject from 'gi://GObject';
+import Vontle from 'gi://Vontle?version=5.0';
+import System from 'system';
+
+// A history's storage kept in a JavaScript array; readNull stands for an
+// empty store.
+const Store = GObject.registerClass(
+class Store extends Vontle.InputHistoryLinesIO {
+    _init(lines) {
+        super._init();
+        this.lines = [...lines];
+        this.readNull = false;
+    }
+
+    vfunc_append_line(line) {
+        this.lines.push(line);
+    }
+
+    vfunc_read_lines() {
+        return this.readNull ? null : this.lines;
+    }
+});
+
+function assertEqual(actual, expected) {
+    const a = JSON.stringify(actual), e = JSON.stringify(expected);
+    if (a !== e)
+        throw new Error(`expected ${e}, got ${a}`);
+}
+
+const cases = {
+    storage_in_javascript_loads_receives_and_reloads() {
+        const store = new Store(['open notes', 'close']);
+        const history = Vontle.InputHistory.new(store);
+        assertEqual(history.dup_lines(), ['open notes', 'close']);
+        history.append('open todo');
+        assertEqual(store.lines, ['open notes', 'close', 'open todo']);
+        store.lines.unshift('written elsewhere');
+        history.append('close');
+        assertEqual(history.dup_lines(), store.lines);
+        assertEqual(history.previous('op'), 'open todo');
+        assertEqual(history.previous('op'), 'open notes');
+        assertEqual(history.previous('op'), null);
+        assertEqual(history.next('op'), 'open todo');
+        assertEqual(history.next('op'), 'op');
+    },
+
+    nothing_stored_leaves_the_history_empty() {
+        const store = new Store(['kept']);
+        store.readNull = true;
+        const history = Vontle.InputHistory.new(store);
+        assertEqual(history.dup_lines(), []);
+        history.append('line');
+        assertEqual(store.lines, ['kept', 'line']);
+        assertEqual(history.dup_lines(), []);
+        assertEqual(history.previous(''), null);
+    },
+
+    template_names_and_changed_signal() {
+        const template = Vontle.Template.new('Hello @name@ from @place@, @name@!');
+        assertEqual(template.dup_referenced_names(), ['name', 'place']);
+        const seen = [];
+        template.connect('changed', t => seen.push(t.evaluate()));
+        template.add_variable('name');
+        template.add_variable('place');
+        template.set_variable_value('name', 'Ann');
+        assertEqual(seen, [null, 'Hello  from , !', 'Hello Ann from , Ann!']);
+        template.set_base('plain');
+        assertEqual(template.dup_referenced_names(), []);
+    },
+};
+
+let failed = 0;
+for (const [name, run] of Object.entries(cases)) {
+    try {
+        run();
+        print(`${name} ... ok`);
+    } catch (e) {
+        failed++;
+        print(`${name} ... FAIL\n${e}\n${e.stack}`);
+    }
+}
+System.exit(failed === 0 ? 0 : 1);
