@@ -54,13 +54,19 @@ typedef void (*VontleForeachFunction) (void *data, void *user_data);
  * C and C++ only:
  *
  * ```c
- * static int compare_words (const void *a, const void *b) { return strcmp (a, b); }
+ * static int
+ * compare_words (const void *a, const void *b)
+ * {
+ *   return strcmp (a, b);
+ * }
  *
- * g_autoptr (VontleList) words = vontle_sorted_list_new_with_free (compare_words, g_free);
+ * g_autoptr (VontleList) words =
+ *   vontle_sorted_list_new_with_free (compare_words, g_free);
  * vontle_list_append (words, g_strdup ("pear"));
  * vontle_list_append (words, g_strdup ("apple"));  // kept sorted: apple, pear
  *
- * g_autoptr (VontleListIterator) it = vontle_list_iterator (words);  // NULL if empty
+ * // NULL for an empty list, which the loop treats as invalid
+ * g_autoptr (VontleListIterator) it = vontle_list_iterator (words);
  * for (; vontle_list_iterator_is_valid (it); vontle_list_iterator_next (it))
  *   puts (vontle_list_iterator_data (it));
  * ```
