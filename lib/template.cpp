@@ -236,42 +236,22 @@ vontle_template_finalize (GObject *object)
   G_OBJECT_CLASS (vontle_template_parent_class)->finalize (object);
 }
 
+/* The signals are documented in the public header, with the class structure. */
 void
 install_signals (VontleTemplateClass *klass)
 {
   const GType type = G_TYPE_FROM_CLASS (klass);
 
-  /**
-   * VontleTemplate::base-changed:
-   * @object: the template
-   *
-   * The base has changed. The class handler has already rescanned it when
-   * connected handlers run.
-   */
   signals[SIGNAL_BASE_CHANGED] =
     g_signal_new ("base-changed", type, G_SIGNAL_RUN_FIRST,
                   G_STRUCT_OFFSET (VontleTemplateClass, base_changed),
                   nullptr, nullptr, nullptr, G_TYPE_NONE, 0);
 
-  /**
-   * VontleTemplate::variable-changed:
-   * @object: the template
-   * @name: the name of the variable that was added or got a new value
-   *
-   * A variable was added or its value changed.
-   */
   signals[SIGNAL_VARIABLE_CHANGED] =
     g_signal_new ("variable-changed", type, G_SIGNAL_RUN_FIRST,
                   G_STRUCT_OFFSET (VontleTemplateClass, variable_changed),
                   nullptr, nullptr, nullptr, G_TYPE_NONE, 1, G_TYPE_STRING);
 
-  /**
-   * VontleTemplate::changed:
-   * @object: the template
-   *
-   * Emitted right after every #VontleTemplate::base-changed and
-   * #VontleTemplate::variable-changed: the template's result may differ.
-   */
   signals[SIGNAL_CHANGED] =
     g_signal_new ("changed", type, G_SIGNAL_RUN_FIRST,
                   G_STRUCT_OFFSET (VontleTemplateClass, changed),
@@ -304,12 +284,6 @@ vontle_template_class_init (VontleTemplateClass *klass)
   klass->variable_changed = vontle_template_real_variable_changed;
   klass->changed = vontle_template_real_changed;
 
-  /**
-   * VontleTemplate:base:
-   *
-   * The base text. Writing it is vontle_template_set_base(); reading it
-   * gives a copy of the current base. It starts empty.
-   */
   g_object_class_install_property (
     object_class, PROP_BASE,
     g_param_spec_string ("base", "base template", "String used as base for the template.", "",

@@ -49,6 +49,27 @@ typedef void (*VontleForeachFunction) (void *data, void *user_data);
  * An ordered sequence of untyped pointers in one contiguous array. The array
  * grows by exactly one slot per insertion and never shrinks on removal.
  * Read the fields freely; change them only through the `vontle_list_*` calls.
+ *
+ * The list and its iterator take raw pointers and callbacks, so they are for
+ * C and C++ only:
+ *
+ * ```c
+ * static int
+ * compare_words (const void *a, const void *b)
+ * {
+ *   return strcmp (a, b);
+ * }
+ *
+ * g_autoptr (VontleList) words =
+ *   vontle_sorted_list_new_with_free (compare_words, g_free);
+ * vontle_list_append (words, g_strdup ("pear"));
+ * vontle_list_append (words, g_strdup ("apple"));  // kept sorted: apple, pear
+ *
+ * // NULL for an empty list, which the loop treats as invalid
+ * g_autoptr (VontleListIterator) it = vontle_list_iterator (words);
+ * for (; vontle_list_iterator_is_valid (it); vontle_list_iterator_next (it))
+ *   puts (vontle_list_iterator_data (it));
+ * ```
  */
 typedef struct _VontleList VontleList;
 struct _VontleList
@@ -62,46 +83,58 @@ struct _VontleList
 /**
  * vontle_list_new: (skip)
  *
+ * Creates a list that neither owns nor sorts its elements.
+ *
  * Returns: (transfer full) (nullable): a new empty list that neither owns nor
  *   sorts its elements, or %NULL when memory is exhausted
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleList *vontle_list_new (void);
+VontleList *vontle_list_new (void) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_list_new_with_free: (skip)
  * @free: (nullable): releases elements that leave the list
  *
+ * Creates a list that owns its elements: each element that leaves the list
+ * is released with @free.
+ *
  * Returns: (transfer full) (nullable): a new empty owning list, or %NULL
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleList *vontle_list_new_with_free (VontleFreeFunction free);
+VontleList *vontle_list_new_with_free (VontleFreeFunction free) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_sorted_list_new: (skip)
  * @cmp: the order the list keeps; re-applied after every insertion
  *
+ * Creates a list that keeps itself sorted by @cmp and does not own its
+ * elements.
+ *
  * Returns: (transfer full) (nullable): a new empty sorted list, or %NULL
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleList *vontle_sorted_list_new (VontleCompareFunction cmp);
+VontleList *vontle_sorted_list_new (VontleCompareFunction cmp) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_sorted_list_new_with_free: (skip)
  * @cmp: the order the list keeps
  * @free: (nullable): releases elements that leave the list
  *
+ * Creates a list that keeps itself sorted by @cmp and owns its elements.
  * Note the order of the arguments: comparator first.
  *
  * Returns: (transfer full) (nullable): a new empty sorted, owning list, or %NULL
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleList *vontle_sorted_list_new_with_free (VontleCompareFunction cmp, VontleFreeFunction free);
+VontleList *vontle_sorted_list_new_with_free (VontleCompareFunction cmp,
+                                              VontleFreeFunction free) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_list_set_free_function: (skip)
  * @list: a list
  * @free: (nullable): the new free function; elements already stored are untouched
+ *
+ * Makes @list own its elements from now on, or with %NULL stop owning them.
  */
 VONTLE_AVAILABLE_IN_ALL
 void vontle_list_set_free_function (VontleList *list, VontleFreeFunction free);
@@ -172,6 +205,8 @@ void vontle_list_remove (VontleList *list, void *data);
  * @list: a list
  * @data: (nullable): the element, compared by pointer
  *
+ * Finds an element by pointer.
+ *
  * Returns: the index of the first element pointer-equal to @data, or -1
  */
 VONTLE_AVAILABLE_IN_ALL
@@ -181,6 +216,8 @@ ssize_t vontle_list_position (VontleList *list, void *data);
  * vontle_list_nth: (skip)
  * @list: a list
  * @n: an index below the list's size
+ *
+ * Gives the element at an index.
  *
  * Returns: (transfer none) (nullable): the element at @n
  */
@@ -204,6 +241,8 @@ void vontle_list_set_nth (VontleList *list, size_t n, void *data);
  * @list: a list
  * @data: (nullable): the element, compared by pointer
  *
+ * Looks for an element by pointer.
+ *
  * Returns: whether some element is pointer-equal to @data
  */
 VONTLE_AVAILABLE_IN_ALL
@@ -215,6 +254,8 @@ bool vontle_list_contains (VontleList *list, void *data);
  * @compare: called as compare (element, @data), in index order
  * @data: (nullable): what is sought
  *
+ * Looks for an element by value.
+ *
  * Returns: (transfer none) (nullable): the first element for which @compare
  *   returns 0, or %NULL
  */
@@ -224,6 +265,8 @@ void *vontle_list_find (VontleList *list, VontleCompareFunction compare, void *d
 /**
  * vontle_list_size: (skip)
  * @list: a list
+ *
+ * Counts the elements; the same as the record's `size` field.
  *
  * Returns: the number of elements
  */
@@ -281,21 +324,26 @@ struct _VontleListIterator
  * vontle_list_iterator: (skip)
  * @list: a list
  *
+ * Starts a walk over @list at its first element.
+ *
  * Returns: (transfer full) (nullable): a new iterator at index 0, or %NULL
  *   when @list is empty or memory is exhausted
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleListIterator *vontle_list_iterator (VontleList *list);
+VontleListIterator *vontle_list_iterator (VontleList *list) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_list_iterator_copy: (skip)
  * @iter: an iterator
  *
+ * Copies an iterator.
+ *
  * Returns: (transfer full) (nullable): a new iterator on the same list at the
  *   same index, moving independently of @iter
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleListIterator *vontle_list_iterator_copy (VontleListIterator *iter);
+VontleListIterator *vontle_list_iterator_copy (VontleListIterator *iter)
+  G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_list_iterator_next: (skip)
@@ -326,6 +374,8 @@ VontleListIterator *vontle_list_iterator_previous (VontleListIterator *iter);
  * vontle_list_iterator_is_valid: (skip)
  * @iter: (nullable): an iterator
  *
+ * Tells whether the iterator's index is below its list's current size.
+ *
  * Returns: whether @iter stands on an element of its list
  */
 VONTLE_AVAILABLE_IN_ALL
@@ -334,6 +384,8 @@ bool vontle_list_iterator_is_valid (VontleListIterator *iter);
 /**
  * vontle_list_iterator_has_next: (skip)
  * @iter: (nullable): an iterator
+ *
+ * Tells whether vontle_list_iterator_next() would stay on the list.
  *
  * Returns: whether @iter is valid and an element follows the one under it
  */
@@ -344,6 +396,8 @@ bool vontle_list_iterator_has_next (VontleListIterator *iter);
  * vontle_list_iterator_has_previous: (skip)
  * @iter: (nullable): an iterator
  *
+ * Tells whether vontle_list_iterator_previous() would stay on the list.
+ *
  * Returns: whether @iter is valid and an element precedes the one under it
  */
 VONTLE_AVAILABLE_IN_ALL
@@ -352,6 +406,8 @@ bool vontle_list_iterator_has_previous (VontleListIterator *iter);
 /**
  * vontle_list_iterator_data: (skip)
  * @iter: a valid iterator
+ *
+ * Gives the element under the iterator.
  *
  * Returns: (transfer none) (nullable): the element under @iter
  */
@@ -431,11 +487,13 @@ struct _VontleNodeData
  * vontle_node_new: (skip)
  * @data: (nullable): the node's user data
  *
+ * Creates the root of a new tree.
+ *
  * Returns: (transfer full) (nullable): a new root node without free function,
  *   or %NULL when memory is exhausted
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleNode *vontle_node_new (void *data);
+VontleNode *vontle_node_new (void *data) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_node_set_free_function: (skip)
@@ -490,6 +548,8 @@ VontleNode *vontle_node_append_data (VontleNode *parent, void *data);
  * vontle_node_get_parent: (skip)
  * @node: a node
  *
+ * Gives the node one level up.
+ *
  * Returns: (transfer none) (nullable): the parent of @node, %NULL for a root
  */
 VONTLE_AVAILABLE_IN_ALL
@@ -498,6 +558,8 @@ VontleNode *vontle_node_get_parent (VontleNode *node);
 /**
  * vontle_node_get_root: (skip)
  * @node: a node
+ *
+ * Gives the top of the tree that @node belongs to.
  *
  * Returns: (transfer none) (nullable): the root of @node's tree; @node
  *   itself when it has no parent
@@ -509,16 +571,20 @@ VontleNode *vontle_node_get_root (VontleNode *node);
  * vontle_node_get_children: (skip)
  * @node: a node
  *
+ * Lists the direct children of @node.
+ *
  * Returns: (transfer full) (nullable): a new list, neither owning nor sorted,
  *   of the handles of @node's direct children from first to last; empty when
  *   there are none. vontle_list_free() on it releases no node.
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleList *vontle_node_get_children (VontleNode *node);
+VontleList *vontle_node_get_children (VontleNode *node) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_node_get_num_children: (skip)
  * @node: a node
+ *
+ * Counts the direct children of @node, not their descendants.
  *
  * Returns: the number of @node's direct children
  */
@@ -528,6 +594,8 @@ size_t vontle_node_get_num_children (VontleNode *node);
 /**
  * vontle_node_get_data: (skip)
  * @node: a node
+ *
+ * Gives the data the node carries.
  *
  * Returns: (transfer none) (nullable): the node's user data
  */

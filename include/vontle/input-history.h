@@ -20,14 +20,54 @@ G_BEGIN_DECLS
 /**
  * VontleInputHistoryIO:
  *
- * Storage behind a #VontleInputHistory. The application implements this
- * interface on a #GObject class of its own; the library ships no
+ * Storage behind a [class@Vontle.InputHistory]. The application implements
+ * this interface on a #GObject class of its own; the library ships no
  * implementation. A history calls append once for every line appended to it,
  * and read every time it resets, to reload its whole entry list.
+ *
+ * Read returns a [struct@Vontle.List], a record of raw pointers, so this
+ * interface can be implemented in C and C++ only.
+ *
+ * A reader/writer that keeps the lines in memory:
+ *
+ * ```c
+ * struct _MyStore { GObject parent_instance; GPtrArray *lines; };
+ *
+ * static void
+ * my_store_append (VontleInputHistoryIO *io, const char *line)
+ * {
+ *   g_ptr_array_add (MY_STORE (io)->lines, g_strdup (line));  // line is lent
+ * }
+ *
+ * static VontleList *
+ * my_store_read (VontleInputHistoryIO *io)
+ * {
+ *   GPtrArray *lines = MY_STORE (io)->lines;
+ *   VontleList *copy = vontle_list_new_with_free (g_free);
+ *   for (guint i = 0; i < lines->len; i++)
+ *     vontle_list_append (copy, g_strdup (g_ptr_array_index (lines, i)));
+ *   return copy;  // the history takes it over
+ * }
+ *
+ * static void
+ * my_store_io_init (VontleInputHistoryIOInterface *iface)
+ * {
+ *   iface->append = my_store_append;
+ *   iface->read = my_store_read;
+ * }
+ *
+ * G_DEFINE_TYPE_WITH_CODE (MyStore, my_store, G_TYPE_OBJECT,
+ *                          G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_IO,
+ *                                                 my_store_io_init))
+ * ```
+ *
+ * `examples/history.c` in the source tree keeps the lines in a file.
  */
 
 /**
  * vontle_input_history_io_get_type:
+ *
+ * Gives the type of the [iface@Vontle.InputHistoryIO] interface.
  *
  * Returns: the #GType of the interface, registered on first use
  */
@@ -44,7 +84,8 @@ G_DECLARE_INTERFACE (VontleInputHistoryIO, vontle_input_history_io, VONTLE, INPU
  *   `vontle_list_new_with_free (g_free)` is taken over silently.
  * @padding: reserved; never set or called
  *
- * An implementing class fills both @append and @read.
+ * The interface structure of [iface@Vontle.InputHistoryIO]. An implementing
+ * class fills both @append and @read.
  */
 struct _VontleInputHistoryIOInterface
 {
@@ -58,24 +99,31 @@ struct _VontleInputHistoryIOInterface
 
 /**
  * vontle_input_history_io_append:
- * @io: an object implementing #VontleInputHistoryIO
+ * @io: a #VontleInputHistoryIO
  * @line: (nullable): the line to store, passed on as given
  *
- * Calls the implementing class's append.
+ * Stores @line as the newest line. A history calls this once for every line
+ * appended to it. The string is lent for the length of the call only, so an
+ * implementation keeps its own copy.
  */
 VONTLE_AVAILABLE_IN_ALL
 void vontle_input_history_io_append (VontleInputHistoryIO *io, const char *line);
 
 /**
  * vontle_input_history_io_read: (skip)
- * @io: an object implementing #VontleInputHistoryIO
+ * @io: a #VontleInputHistoryIO
  *
- * Calls the implementing class's read.
+ * Gives every stored line, oldest first. A history calls this whenever it
+ * resets and replaces its entries with the result. An implementation returns
+ * a new list of g_malloc()ed strings, which the caller takes over, or %NULL
+ * when nothing is stored; a list made with
+ * `vontle_list_new_with_free (g_free)` is taken over silently.
  *
- * Returns: (transfer full) (nullable): what read returned, unchanged
+ * Returns: (transfer full) (nullable): what the implementation returned,
+ *   unchanged
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleList *vontle_input_history_io_read (VontleInputHistoryIO *io);
+VontleList *vontle_input_history_io_read (VontleInputHistoryIO *io) G_GNUC_WARN_UNUSED_RESULT;
 
 /* ------------------------------------------------------------ history -- */
 
@@ -88,15 +136,48 @@ VontleList *vontle_input_history_io_read (VontleInputHistoryIO *io);
 
 /**
  * VontleInputHistory:
+ * @parent_instance: the parent instance
  *
  * The lines entered on one input line, oldest first, with a walk back and
  * forth through those that start with what is being typed. All state is
  * private; the five operations live in class slots, so a subclass can
  * replace any of them.
+ *
+ * Returned strings are lent: they stay valid until the history next changes
+ * them. [method@Vontle.InputHistory.previous] walks toward older entries
+ * that start with the text typed when the walk began, and
+ * [method@Vontle.InputHistory.next] back toward newer ones and, past the
+ * newest, to the typed text itself.
+ *
+ * In C:
+ *
+ * ```c
+ * g_autoptr (VontleInputHistory) history = vontle_input_history_new (NULL);
+ * vontle_input_history_append (history, "open notes.txt");
+ * vontle_input_history_append (history, "close");
+ * vontle_input_history_append (history, "open todo.txt");
+ * vontle_input_history_previous (history, "op");  // "open todo.txt"
+ * vontle_input_history_previous (history, "op");  // "open notes.txt"
+ * vontle_input_history_next (history, "op");      // "open todo.txt"
+ * vontle_input_history_next (history, "op");      // "op", the typed text
+ * ```
+ *
+ * In Python:
+ *
+ * ```python
+ * history = Vontle.InputHistory.new(None)   # kept in memory only
+ * for line in ('open notes.txt', 'close', 'open todo.txt'):
+ *     history.append(line)
+ * print(history.previous('op'))   # open todo.txt
+ * print(history.previous('op'))   # open notes.txt
+ * print(history.next('op'))       # open todo.txt
+ * ```
  */
 
 /**
  * vontle_input_history_get_type:
+ *
+ * Gives the type of the [class@Vontle.InputHistory] class.
  *
  * Returns: the #GType of the class, registered on first use
  */
@@ -113,8 +194,9 @@ G_DECLARE_DERIVABLE_TYPE (VontleInputHistory, vontle_input_history, VONTLE, INPU
  * @reset: starts navigation over and reloads the entries from the reader/writer
  * @padding: reserved; never set or called
  *
- * The default slots reach each other only through the public functions, so
- * replacing @list or @reset changes what the other defaults work on.
+ * The class structure of [class@Vontle.InputHistory]. The default slots
+ * reach each other only through the public functions, so replacing @list or
+ * @reset changes what the other defaults work on.
  */
 struct _VontleInputHistoryClass
 {
@@ -130,20 +212,29 @@ struct _VontleInputHistoryClass
 };
 
 /**
+ * VontleInputHistory:io:
+ *
+ * The reader/writer that stores the lines, or %NULL for a history kept in
+ * memory only. The history holds a reference to it. Setting it, at
+ * construction or later, resets the history, which then loads its entries
+ * from the new reader/writer's read; with %NULL the entries stay as they are.
+ */
+
+/**
  * vontle_input_history_new:
  * @io: (nullable): the reader/writer; %NULL keeps the history in memory only
  *
- * Makes a history whose "io" property is @io; the entries are loaded from
- * @io's read before this returns.
+ * Makes a history whose [property@Vontle.InputHistory:io] property is @io;
+ * the entries are loaded from @io's read before this returns.
  *
  * Returns: (transfer full): a new history
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleInputHistory *vontle_input_history_new (VontleInputHistoryIO *io);
+VontleInputHistory *vontle_input_history_new (VontleInputHistoryIO *io) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_input_history_append:
- * @history: a history
+ * @history: a #VontleInputHistory
  * @line: (nullable): the entered line; %NULL is ignored
  *
  * Makes @line the newest entry, removing every earlier entry equal to it,
@@ -155,7 +246,9 @@ void vontle_input_history_append (VontleInputHistory *history, const char *line)
 
 /**
  * vontle_input_history_list: (skip)
- * @history: a history
+ * @history: a #VontleInputHistory
+ *
+ * Gives the entries themselves, not a copy.
  *
  * Returns: (transfer none) (nullable): the entry list, oldest first. It stays
  *   the history's; a change made through it is a change to the history.
@@ -165,7 +258,7 @@ VontleList *vontle_input_history_list (VontleInputHistory *history);
 
 /**
  * vontle_input_history_next:
- * @history: a history
+ * @history: a #VontleInputHistory
  * @line: (nullable): the current input line
  *
  * Steps toward newer entries that start with the text typed when the walk
@@ -180,7 +273,7 @@ const char *vontle_input_history_next (VontleInputHistory *history, const char *
 
 /**
  * vontle_input_history_previous:
- * @history: a history
+ * @history: a #VontleInputHistory
  * @line: (nullable): the current input line
  *
  * Steps toward older entries that start with the text typed when the walk
@@ -195,7 +288,7 @@ const char *vontle_input_history_previous (VontleInputHistory *history, const ch
 
 /**
  * vontle_input_history_reset:
- * @history: a history
+ * @history: a #VontleInputHistory
  *
  * Makes the next step start a new walk and, when a reader/writer is set,
  * replaces the entries with what its read returns.

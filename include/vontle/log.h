@@ -65,6 +65,8 @@ void vontle_vlog (const char *location, const char *function, VontleLogLevel lev
 /**
  * vontle_get_log_level:
  *
+ * Gives the process-wide threshold set with vontle_set_log_level().
+ *
  * Returns: the current threshold; %VONTLE_LOG_ERROR until changed
  */
 VONTLE_AVAILABLE_IN_ALL

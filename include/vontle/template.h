@@ -18,16 +18,50 @@ G_BEGIN_DECLS
 
 /**
  * VontleTemplate:
+ * @parent_instance: the parent instance
  *
- * A base text that refers to variables as `@name@`, and a set of named
- * variables with string values. A name is one ASCII letter or digit followed
- * by ASCII letters, digits, underscores and hyphens; names are case-sensitive.
+ * A base text with variable references, and a set of named variables with
+ * string values. A reference is a variable's name between two at signs:
+ *
+ * ```
+ * Dear @who@, your order @order-id@ has shipped.
+ * ```
+ *
+ * A name is one ASCII letter or digit followed by ASCII letters, digits,
+ * underscores and hyphens; names are case-sensitive.
  *
  * The template keeps track of the names its base refers to and of whether all
  * of them exist as variables, and announces every change through the signals
- * #VontleTemplate::base-changed, #VontleTemplate::variable-changed and
- * #VontleTemplate::changed. Their class handlers run first, so handlers that
- * the application connects already see the new state.
+ * [signal@Vontle.Template::base-changed],
+ * [signal@Vontle.Template::variable-changed] and
+ * [signal@Vontle.Template::changed]. Their class handlers run first, so
+ * handlers that the application connects already see the new state.
+ *
+ * In C:
+ *
+ * ```c
+ * static void
+ * on_changed (VontleTemplate *object, gpointer user_data)
+ * {
+ *   g_autofree char *text = vontle_template_evaluate (object);
+ *   if (text != NULL)  // NULL while a referenced variable is missing
+ *     puts (text);
+ * }
+ *
+ * g_autoptr (VontleTemplate) letter = vontle_template_new ("Dear @who@,");
+ * g_signal_connect (letter, "changed", G_CALLBACK (on_changed), NULL);
+ * vontle_template_add_variable (letter, "who");                // prints "Dear ,"
+ * vontle_template_set_variable_value (letter, "who", "Ann");   // prints "Dear Ann,"
+ * ```
+ *
+ * In Python:
+ *
+ * ```python
+ * letter = Vontle.Template.new('Dear @who@,')
+ * letter.connect('changed', lambda t: print(t.evaluate()))
+ * letter.add_variable('who')                  # prints "Dear ,"
+ * letter.set_variable_value('who', 'Ann')     # prints "Dear Ann,"
+ * ```
  */
 VONTLE_AVAILABLE_IN_ALL
 G_DECLARE_DERIVABLE_TYPE (VontleTemplate, vontle_template, VONTLE, TEMPLATE, GObject)
@@ -43,8 +77,9 @@ G_DECLARE_DERIVABLE_TYPE (VontleTemplate, vontle_template, VONTLE, TEMPLATE, GOb
  * @changed: class handler of #VontleTemplate::changed; by default it does
  *   nothing
  *
- * A subclass that replaces @base_changed or @variable_changed takes over
- * keeping the template's readiness for vontle_template_evaluate() current.
+ * The class structure of [class@Vontle.Template]. A subclass that replaces
+ * @base_changed or @variable_changed takes over keeping the template's
+ * readiness for vontle_template_evaluate() current.
  */
 struct _VontleTemplateClass
 {
@@ -56,27 +91,89 @@ struct _VontleTemplateClass
 };
 
 /**
+ * VontleTemplateClass::base_changed:
+ * @object: a #VontleTemplate
+ *
+ * Class handler of [signal@Vontle.Template::base-changed]. The default
+ * rescans the base for the names it refers to and checks that each one is a
+ * variable; a replacement takes over that work.
+ */
+
+/**
+ * VontleTemplateClass::variable_changed:
+ * @object: a #VontleTemplate
+ * @name: the name of the variable that was added or got a new value
+ *
+ * Class handler of [signal@Vontle.Template::variable-changed]. The default
+ * checks again that every referenced name is a variable; a replacement takes
+ * over that work.
+ */
+
+/**
+ * VontleTemplateClass::changed:
+ * @object: a #VontleTemplate
+ *
+ * Class handler of [signal@Vontle.Template::changed]. The default does
+ * nothing.
+ */
+
+/**
+ * VontleTemplate::base-changed:
+ * @object: the #VontleTemplate
+ *
+ * The base has changed. When connected handlers run, the class handler has
+ * already rescanned it, so [method@Vontle.Template.evaluate] sees the new
+ * base.
+ */
+
+/**
+ * VontleTemplate::variable-changed:
+ * @object: the #VontleTemplate
+ * @name: the name of the variable that was added or got a new value
+ *
+ * A variable was added or its value changed.
+ */
+
+/**
+ * VontleTemplate::changed:
+ * @object: the #VontleTemplate
+ *
+ * Emitted right after every [signal@Vontle.Template::base-changed] and
+ * [signal@Vontle.Template::variable-changed]: the evaluated text may differ.
+ */
+
+/**
+ * VontleTemplate:base: (setter set_base) (getter get_base)
+ *
+ * The base text; it starts empty. Writing it is
+ * [method@Vontle.Template.set_base], which emits the template's signals;
+ * reading it gives a copy of the current base. vontle_template_set_base()
+ * itself sends no property notification: watch
+ * [signal@Vontle.Template::base-changed] instead.
+ */
+
+/**
  * vontle_template_new:
  * @base: (nullable): the base text; %NULL leaves it empty
  *
  * Creates a template. A base other than the empty string is set with
- * vontle_template_set_base(), so its signals are emitted before the caller
- * can connect to them.
+ * [method@Vontle.Template.set_base], so its signals are emitted before the
+ * caller can connect to them.
  *
  * Returns: (transfer full) (nullable): a new template, or %NULL
  */
 VONTLE_AVAILABLE_IN_ALL
-VontleTemplate *vontle_template_new (const char *base);
+VontleTemplate *vontle_template_new (const char *base) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_template_set_base:
- * @object: a template
+ * @object: a #VontleTemplate
  * @base: (nullable): the new base text; %NULL stands for the empty string.
  *   It may point into the current base.
  *
- * Replaces the base and emits #VontleTemplate::base-changed, then
- * #VontleTemplate::changed. When @base equals the current base nothing
- * happens; %NULL never equals the current base, so it always emits.
+ * Replaces the base and emits [signal@Vontle.Template::base-changed], then
+ * [signal@Vontle.Template::changed]. When @base equals the current base
+ * nothing happens; %NULL never equals the current base, so it always emits.
  * No property notification is emitted.
  */
 VONTLE_AVAILABLE_IN_ALL
@@ -84,7 +181,9 @@ void vontle_template_set_base (VontleTemplate *object, const char *base);
 
 /**
  * vontle_template_get_base:
- * @object: a template
+ * @object: a #VontleTemplate
+ *
+ * Gives the base text without copying it.
  *
  * Returns: (transfer none) (nullable): the current base, valid until the base
  *   next changes; %NULL only when @object is not a template
@@ -94,7 +193,7 @@ const char *vontle_template_get_base (VontleTemplate *object);
 
 /**
  * vontle_template_referenced_variables: (skip)
- * @object: a template
+ * @object: a #VontleTemplate
  *
  * The names that the base refers to, each once, in the order of their first
  * appearance, whether or not they exist as variables. The list is the same
@@ -110,11 +209,12 @@ VontleList *vontle_template_referenced_variables (VontleTemplate *object);
 
 /**
  * vontle_template_add_variable:
- * @object: a template
+ * @object: a #VontleTemplate
  * @name: the variable's name
  *
  * Adds a variable with an empty value, then emits
- * #VontleTemplate::variable-changed with @name and #VontleTemplate::changed.
+ * [signal@Vontle.Template::variable-changed] with @name and
+ * [signal@Vontle.Template::changed].
  * An invalid name or one that is already a variable is refused with a debug
  * message in the log, and so is every name when the template could not
  * allocate its list of variables. Variables cannot be removed.
@@ -126,12 +226,13 @@ bool vontle_template_add_variable (VontleTemplate *object, const char *name);
 
 /**
  * vontle_template_set_variable_value:
- * @object: a template
+ * @object: a #VontleTemplate
  * @name: the name of an existing variable
  * @value: the new value; it may point into the current value
  *
  * Sets a variable's value and, when it differs from the old one, emits
- * #VontleTemplate::variable-changed with @name and #VontleTemplate::changed.
+ * [signal@Vontle.Template::variable-changed] with @name and
+ * [signal@Vontle.Template::changed].
  * A name that is not a variable is logged as an error.
  */
 VONTLE_AVAILABLE_IN_ALL
@@ -140,9 +241,9 @@ void vontle_template_set_variable_value (VontleTemplate *object, const char *nam
 
 /**
  * vontle_template_evaluate:
- * @object: a template
+ * @object: a #VontleTemplate
  *
- * Replaces every `@name@` in the base by the variable's value, in one pass:
+ * Replaces every reference in the base by its variable's value, in one pass:
  * values are copied as they are and never searched for references. While
  * some referenced name is not a variable, evaluation is refused with an
  * error in the log.
@@ -150,7 +251,7 @@ void vontle_template_set_variable_value (VontleTemplate *object, const char *nam
  * Returns: (transfer full) (nullable): the evaluated text, or %NULL
  */
 VONTLE_AVAILABLE_IN_ALL
-char *vontle_template_evaluate (VontleTemplate *object);
+char *vontle_template_evaluate (VontleTemplate *object) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_template_dup_referenced_names:

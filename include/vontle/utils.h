@@ -1,7 +1,5 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
-/* libvontle: paths, XDG directories, opening with the default handler and
- * string helpers. None of these functions checks its arguments: a %NULL
- * argument gets the neutral result that each one documents. */
+/* libvontle: paths, XDG directories, opening with the default handler, strings. */
 #pragma once
 
 #include <stdbool.h>
@@ -49,7 +47,7 @@ typedef enum
  *   user is unknown or the lookup fails
  */
 VONTLE_AVAILABLE_IN_ALL
-char *vontle_get_home_directory (const char *user_name);
+char *vontle_get_home_directory (const char *user_name) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_fix_path:
@@ -64,7 +62,7 @@ char *vontle_get_home_directory (const char *user_name);
  *   @path; %NULL only for a %NULL @path
  */
 VONTLE_AVAILABLE_IN_ALL
-char *vontle_fix_path (const char *path);
+char *vontle_fix_path (const char *path) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_get_xdg_path:
@@ -77,7 +75,7 @@ char *vontle_fix_path (const char *path);
  *   for an unknown @kind
  */
 VONTLE_AVAILABLE_IN_ALL
-char *vontle_get_xdg_path (VontleXdgPath kind);
+char *vontle_get_xdg_path (VontleXdgPath kind) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_xdg_open_with_working_directory:
@@ -124,7 +122,7 @@ bool vontle_xdg_open (const char *uri);
  *   %NULL @string
  */
 VONTLE_AVAILABLE_IN_ALL
-char *vontle_escape_string (const char *string);
+char *vontle_escape_string (const char *string) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
  * vontle_replace_substring:
@@ -139,6 +137,7 @@ char *vontle_escape_string (const char *string);
  *   argument is %NULL
  */
 VONTLE_AVAILABLE_IN_ALL
-char *vontle_replace_substring (const char *string, const char *old, const char *replacement);
+char *vontle_replace_substring (const char *string, const char *old,
+                                const char *replacement) G_GNUC_WARN_UNUSED_RESULT;
 
 G_END_DECLS
