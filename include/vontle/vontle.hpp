@@ -49,11 +49,12 @@ namespace vontle {
 
 /* ------------------------------------------------------------- strings -- */
 
-/* A string argument for one call. Literals, const char * and std::string are
- * passed on without a copy; a std::string_view is copied, into a small
- * buffer inside the argument when it fits. A view with an embedded NUL is cut
- * there, as every C string is. Only ever a parameter: it may point into
- * itself, so it can be neither copied nor moved. */
+/* A string argument for one call. Literals, const char * (NULL included) and
+ * std::string are passed on without a copy; a std::string_view is copied,
+ * into a small buffer inside the argument when it fits, and is never NULL,
+ * not even when empty. A view with an embedded NUL is cut there, as every C
+ * string is. Only ever a parameter: it may point into itself, so it can be
+ * neither copied nor moved. */
 class StringArg
 {
 public:
@@ -570,6 +571,9 @@ public:
     return slot->id;
   }
 
+private:
+  friend class Template;
+
   /* Connects handler (a C function taking the signal's arguments and then the
    * slot) with the slot as its data; the closure owns the slot from then on.
    * A refused connection (GLib reports it) gives an empty Connection. */
@@ -586,7 +590,6 @@ public:
     return Connection (slot);
   }
 
-private:
   explicit Connection (detail::SlotBase *slot) noexcept : slot_ (slot) { slot_->owner = this; }
 
   /* The closure is gone: disconnected, or the object was disposed. */
@@ -736,7 +739,8 @@ public:
   {
     return adopt (vontle_input_history_new (io));
   }
-  static InputHistory create (const InputHistoryStorage &storage) noexcept { return create (storage.io ()); }
+  /* Not from a temporary: the storage must outlive the history. */
+  static InputHistory create (InputHistoryStorage &storage) noexcept { return create (storage.io ()); }
 
   void append (StringArg line) noexcept { vontle_input_history_append (object_, line.c_str ()); }
   /* The entries, oldest first, lent: valid until the history next changes. */
