@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: LGPL-2.1-or-later
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* The library from C++: owning handles, typed range-for, a signal lambda and
  * history storage written as a C++ class. The README's "From C++" section
  * shows this program. */

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: LGPL-2.1-or-later
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* The C++ API: ownership of the handles, typed iteration, string arguments
  * and results, signal connections and history storage in a C++ class. Built
  * once as C++17 and once as C++20. */

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: LGPL-2.1-or-later
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle for C++17 and later: owning handles, typed iteration, string
  * arguments and results, signal connections from lambdas and history storage
  * in a C++ class. Header only: everything here is inline and calls the C API,
