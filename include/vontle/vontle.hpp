@@ -15,7 +15,8 @@
  * ref (), which takes a new reference). A handle may be empty (default
  * constructed, moved from, or a constructor that ran out of memory); calling
  * through an empty handle is what calling the C function with NULL is: a
- * critical warning and a neutral result.
+ * critical warning and a neutral result. Only walks differ: a range-for over
+ * an empty list handle or a node's children walks nothing, silently.
  *
  * Strings go in as StringArg: a const char * (NULL where the C call allows
  * it) or a std::string is passed through as it is; a std::string_view is
