@@ -10,6 +10,7 @@
 
 #include <glib.h>
 #include <vontle/vontle.h>
+#include <vontle/vontle.hpp>
 
 namespace {
 
@@ -238,6 +239,89 @@ BENCHMARK (BM_ListPosition)->RangeMultiplier (100)->Range (100, 1000000);
 BENCHMARK (BM_HandPosition)->RangeMultiplier (100)->Range (100, 1000000);
 BENCHMARK (BM_ListFind)->RangeMultiplier (100)->Range (100, 1000000);
 BENCHMARK (BM_HandFind)->RangeMultiplier (100)->Range (100, 1000000);
+
+/* ---- walking a list: the C++ API beside what a C caller writes ---- */
+
+/* The floor: the loop a C caller writes over the list's public fields,
+ * re-reading the size at every step as the C++ range-for does. */
+void
+BM_ListWalkFields (benchmark::State &state)
+{
+  g_autoptr (VontleList) list = filled_list (static_cast<size_t> (state.range (0)));
+  for (auto _ : state)
+    {
+      uintptr_t sum = 0;
+      for (size_t i = 0; i < list->size; i++)
+        sum += reinterpret_cast<uintptr_t> (list->start[i]);
+      benchmark::DoNotOptimize (sum);
+    }
+  state.SetItemsProcessed (state.iterations () * state.range (0));
+}
+
+void
+BM_ListWalkCxx (benchmark::State &state)
+{
+  auto list = vontle::List::adopt (filled_list (static_cast<size_t> (state.range (0))));
+  for (auto _ : state)
+    {
+      uintptr_t sum = 0;
+      for (uintptr_t value : list.as<uintptr_t> ())
+        sum += value;
+      benchmark::DoNotOptimize (sum);
+    }
+  state.SetItemsProcessed (state.iterations () * state.range (0));
+}
+
+/* The same walk through the exported calls, for reference. */
+void
+BM_ListWalkCalls (benchmark::State &state)
+{
+  g_autoptr (VontleList) list = filled_list (static_cast<size_t> (state.range (0)));
+  for (auto _ : state)
+    {
+      uintptr_t sum = 0;
+      for (size_t i = 0; i < vontle_list_size (list); i++)
+        sum += reinterpret_cast<uintptr_t> (vontle_list_nth (list, i));
+      benchmark::DoNotOptimize (sum);
+    }
+  state.SetItemsProcessed (state.iterations () * state.range (0));
+}
+
+void
+BM_ListIteratorWalkC (benchmark::State &state)
+{
+  g_autoptr (VontleList) list = filled_list (static_cast<size_t> (state.range (0)));
+  for (auto _ : state)
+    {
+      uintptr_t sum = 0;
+      VontleListIterator *it = vontle_list_iterator (list);
+      for (; vontle_list_iterator_is_valid (it); vontle_list_iterator_next (it))
+        sum += reinterpret_cast<uintptr_t> (vontle_list_iterator_data (it));
+      vontle_list_iterator_free (it);
+      benchmark::DoNotOptimize (sum);
+    }
+  state.SetItemsProcessed (state.iterations () * state.range (0));
+}
+
+void
+BM_ListIteratorWalkCxx (benchmark::State &state)
+{
+  auto list = vontle::List::adopt (filled_list (static_cast<size_t> (state.range (0))));
+  for (auto _ : state)
+    {
+      uintptr_t sum = 0;
+      for (auto it = vontle::ListIterator::create (list); it.valid (); it.next ())
+        sum += it.data<uintptr_t> ();
+      benchmark::DoNotOptimize (sum);
+    }
+  state.SetItemsProcessed (state.iterations () * state.range (0));
+}
+
+BENCHMARK (BM_ListWalkFields)->RangeMultiplier (100)->Range (100, 1000000);
+BENCHMARK (BM_ListWalkCxx)->RangeMultiplier (100)->Range (100, 1000000);
+BENCHMARK (BM_ListWalkCalls)->RangeMultiplier (100)->Range (100, 1000000);
+BENCHMARK (BM_ListIteratorWalkC)->RangeMultiplier (100)->Range (100, 1000000);
+BENCHMARK (BM_ListIteratorWalkCxx)->RangeMultiplier (100)->Range (100, 1000000);
 
 /* ---- logging below the threshold ---- */
 

@@ -10,6 +10,7 @@
 
 #include <glib-object.h>
 #include <vontle/vontle.h>
+#include <vontle/vontle.hpp>
 
 namespace {
 
@@ -157,6 +158,19 @@ BM_TemplateEvaluate (benchmark::State &state)
   state.SetBytesProcessed (state.iterations () * static_cast<int64_t> (shared_base ().size ()));
 }
 
+/* The same evaluation through the C++ API. */
+void
+BM_TemplateEvaluateCxx (benchmark::State &state)
+{
+  auto object = vontle::Template::adopt (make_template ());
+  for (auto _ : state)
+    {
+      vontle::UniqueString result = object.evaluate ();
+      benchmark::DoNotOptimize (result.get ());
+    }
+  state.SetBytesProcessed (state.iterations () * static_cast<int64_t> (shared_base ().size ()));
+}
+
 void
 BM_HandSubstitute (benchmark::State &state)
 {
@@ -180,6 +194,7 @@ BM_HandSubstitute (benchmark::State &state)
 
 BENCHMARK (BM_TemplateEvaluate)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HandSubstitute)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_TemplateEvaluateCxx)->Unit (benchmark::kMicrosecond);
 
 /* ---- setup: a base that names many distinct variables ---- */
 

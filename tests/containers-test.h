@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <vontle/vontle.h>
+#include <vontle/vontle.hpp>
 
 namespace vontle_test {
 
@@ -33,9 +34,10 @@ compare_keys (const void *a, const void *b)
 }
 
 inline std::vector<void *>
-contents (const VontleList *list)
+contents (VontleList *list)
 {
-  return std::vector<void *> (list->start, list->start + list->size);
+  const vontle::ListView<void *> elements (list);
+  return std::vector<void *> (elements.begin (), elements.end ());
 }
 
 inline void *P (uintptr_t value) { return reinterpret_cast<void *> (value); }

@@ -2,6 +2,7 @@
 #include "vontle-test.h"
 
 #include <vontle/vontle.h>
+#include <vontle/vontle.hpp>
 
 #include <new>
 #include <random>
@@ -201,11 +202,8 @@ history_of (const Lines &lines)
 Lines
 entries (VontleInputHistory *history)
 {
-  VontleList *list = vontle_input_history_list (history);
-  Lines lines;
-  for (size_t i = 0; list != nullptr && i < list->size; i++)
-    lines.emplace_back (static_cast<const char *> (list->start[i]));
-  return lines;
+  const vontle::ListView<const char *> view = vontle_input_history_list (history);
+  return Lines (view.begin (), view.end ());
 }
 
 /* A walk is written as a sequence of steps; null results read "<null>". */

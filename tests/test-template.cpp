@@ -2,6 +2,7 @@
 #include "vontle-test.h"
 
 #include <vontle/vontle.h>
+#include <vontle/vontle.hpp>
 
 #include <map>
 #include <optional>
@@ -72,10 +73,8 @@ namespace {
 std::vector<std::string>
 names (VontleList *list)
 {
-  std::vector<std::string> result;
-  for (size_t i = 0; i < vontle_list_size (list); i++)
-    result.emplace_back (static_cast<const char *> (vontle_list_nth (list, i)));
-  return result;
+  const vontle::ListView<const char *> view (list);
+  return std::vector<std::string> (view.begin (), view.end ());
 }
 
 std::optional<std::string>
