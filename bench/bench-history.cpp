@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* One history step over a long history, beside a bare prefix loop over the
  * same strings. Compare the pairs within one run: absolute times are noise. */
 #include <benchmark/benchmark.h>

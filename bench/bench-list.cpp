@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* List and logger hot paths, each beside the floor a caller could write by
  * hand. Compare the pairs within one run: absolute times are noise. */
 #include <benchmark/benchmark.h>

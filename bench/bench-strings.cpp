@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* The string helpers on 1 MB, beside a hand-written loop and GLib's own
  * replacement. Compare the pairs within one run: absolute times are noise. */
 #include <benchmark/benchmark.h>

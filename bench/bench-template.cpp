@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Template evaluation beside a hand-written one-pass substitution of the
  * same base. Compare the pair within one run: absolute times are noise. */
 #include <benchmark/benchmark.h>

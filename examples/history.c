@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* history: an input history kept in a file, driven by line commands.
  *
  *   add TEXT    enter TEXT as a new line

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* A first look at the library: an owning sorted list of words and the logger. */
 #include <stdio.h>
 #include <string.h>

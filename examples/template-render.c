@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* template-render [FILE] [NAME=VALUE ...]
  *
  * Renders a template whose base names variables as @name@. FILE (a first

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Differential fuzzer for the list: a byte string is a program of list
  * operations run on a plain, an owning and a sorted owning list at once, each
  * beside a std::vector model. Every free-function call is counted against

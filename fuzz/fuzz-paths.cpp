@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Fuzzer for path expansion on arbitrary bytes: no crash, and the result
  * follows the expansion rules, checked against the user database directly. */
 #include <cstdint>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Differential fuzzer for the string helpers against small models. The input
  * is split at NUL bytes into the string, the sought text and the replacement. */
 #include <cstdint>

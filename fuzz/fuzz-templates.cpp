@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Differential fuzzer for templates. The input, split at NUL bytes, is a
  * base followed by NAME=VALUE pairs (a pair without '=' adds the variable
  * only). The analysis (referenced names in order of first appearance,

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Home directories from the user database. Internal and header-only, so the
  * test program can drive the lookup with buffer sizes of its choosing without
  * the library exporting anything beyond its API. Not installed. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Internal helpers shared by the library's units. Not installed. */
 #pragma once
 
@@ -5,12 +6,9 @@
 #include <glib-object.h>
 #include <gio/gio.h>
 
-/* Every declaration in the public headers is the exported API: give exactly
- * those default visibility (the build hides everything else), so a definition
- * picks its visibility up from its declaration. */
-#pragma GCC visibility push(default)
+/* The public declarations carry the export annotation; a definition takes
+ * its visibility from them, whatever the order of includes. */
 #include <vontle/vontle.h>
-#pragma GCC visibility pop
 
 namespace vontle {
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Allocation failures of the non-aborting allocator. This program defines
  * g_try_malloc0 itself: the library reaches it through its dynamic symbol
  * table, so the executable's definition takes precedence over GLib's and can

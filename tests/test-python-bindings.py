@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """The library as a Python program sees it, through GObject Introspection."""
 import os
 import tempfile

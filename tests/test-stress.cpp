@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Concurrency and scale: type registration raced from many threads, and
  * containers, history and templates at sizes where a quadratic step would
  * show. */

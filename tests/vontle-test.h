@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Shared test fixture: records every GLib log message so tests can assert
  * the exact texts, and fails any test that gets a critical or warning it did
  * not consume; restores the logger's threshold after every test, so a test
@@ -57,5 +58,15 @@ private:
 };
 
 std::string AssertionText (const std::string &function, const std::string &condition);
+
+/* Takes over a new string and returns it as a std::string; "(null)" for
+ * NULL, so a missing result reads plainly in a failure. */
+inline std::string
+take (char *text)
+{
+  std::string copy = text != nullptr ? text : "(null)";
+  g_free (text);
+  return copy;
+}
 
 } // namespace vontle_test

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Prints the library/floor ratio table from Google Benchmark JSON files.
 
 Usage: bench-table.py RESULT_DIR

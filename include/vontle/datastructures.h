@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle: array list, its iterator, and a tree of nodes carrying user data. */
 #pragma once
 
@@ -5,6 +6,7 @@
 #include <stddef.h>
 #include <sys/types.h>
 #include <glib.h>
+#include <vontle/visibility.h>
 
 G_BEGIN_DECLS
 
@@ -63,6 +65,7 @@ struct _VontleList
  * Returns: (transfer full) (nullable): a new empty list that neither owns nor
  *   sorts its elements, or %NULL when memory is exhausted
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleList *vontle_list_new (void);
 
 /**
@@ -71,6 +74,7 @@ VontleList *vontle_list_new (void);
  *
  * Returns: (transfer full) (nullable): a new empty owning list, or %NULL
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleList *vontle_list_new_with_free (VontleFreeFunction free);
 
 /**
@@ -79,6 +83,7 @@ VontleList *vontle_list_new_with_free (VontleFreeFunction free);
  *
  * Returns: (transfer full) (nullable): a new empty sorted list, or %NULL
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleList *vontle_sorted_list_new (VontleCompareFunction cmp);
 
 /**
@@ -90,6 +95,7 @@ VontleList *vontle_sorted_list_new (VontleCompareFunction cmp);
  *
  * Returns: (transfer full) (nullable): a new empty sorted, owning list, or %NULL
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleList *vontle_sorted_list_new_with_free (VontleCompareFunction cmp, VontleFreeFunction free);
 
 /**
@@ -97,6 +103,7 @@ VontleList *vontle_sorted_list_new_with_free (VontleCompareFunction cmp, VontleF
  * @list: a list
  * @free: (nullable): the new free function; elements already stored are untouched
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_set_free_function (VontleList *list, VontleFreeFunction free);
 
 /**
@@ -106,6 +113,7 @@ void vontle_list_set_free_function (VontleList *list, VontleFreeFunction free);
  * Releases every element (owning lists, in index order) and the array. The
  * list stays usable, with its free function and comparator.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_clear (VontleList *list);
 
 /**
@@ -114,6 +122,7 @@ void vontle_list_clear (VontleList *list);
  *
  * Clears @list, then releases the record.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_free (VontleList *list);
 
 /**
@@ -124,6 +133,7 @@ void vontle_list_free (VontleList *list);
  * Adds @data at the end. A sorted list then re-sorts stably, so @data ends
  * up after every element that compares equal to it.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_append (VontleList *list, void *data);
 
 /**
@@ -133,6 +143,7 @@ void vontle_list_append (VontleList *list, void *data);
  *
  * Adds @data at index 0. On a sorted list this is vontle_list_append().
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_prepend (VontleList *list, void *data);
 
 /**
@@ -142,6 +153,7 @@ void vontle_list_prepend (VontleList *list, void *data);
  *
  * Sorts stably once. The list's own comparator is not changed.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_sort (VontleList *list, VontleCompareFunction compare);
 
 /**
@@ -152,6 +164,7 @@ void vontle_list_sort (VontleList *list, VontleCompareFunction compare);
  * Removes the first element pointer-equal to @data, releasing it if the list
  * owns its elements.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_remove (VontleList *list, void *data);
 
 /**
@@ -161,6 +174,7 @@ void vontle_list_remove (VontleList *list, void *data);
  *
  * Returns: the index of the first element pointer-equal to @data, or -1
  */
+VONTLE_AVAILABLE_IN_ALL
 ssize_t vontle_list_position (VontleList *list, void *data);
 
 /**
@@ -170,6 +184,7 @@ ssize_t vontle_list_position (VontleList *list, void *data);
  *
  * Returns: (transfer none) (nullable): the element at @n
  */
+VONTLE_AVAILABLE_IN_ALL
 void *vontle_list_nth (VontleList *list, size_t n);
 
 /**
@@ -181,6 +196,7 @@ void *vontle_list_nth (VontleList *list, size_t n);
  * Replaces the element at @n, releasing the old one first if the list owns
  * its elements.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_set_nth (VontleList *list, size_t n, void *data);
 
 /**
@@ -190,6 +206,7 @@ void vontle_list_set_nth (VontleList *list, size_t n, void *data);
  *
  * Returns: whether some element is pointer-equal to @data
  */
+VONTLE_AVAILABLE_IN_ALL
 bool vontle_list_contains (VontleList *list, void *data);
 
 /**
@@ -201,6 +218,7 @@ bool vontle_list_contains (VontleList *list, void *data);
  * Returns: (transfer none) (nullable): the first element for which @compare
  *   returns 0, or %NULL
  */
+VONTLE_AVAILABLE_IN_ALL
 void *vontle_list_find (VontleList *list, VontleCompareFunction compare, void *data);
 
 /**
@@ -209,6 +227,7 @@ void *vontle_list_find (VontleList *list, VontleCompareFunction compare, void *d
  *
  * Returns: the number of elements
  */
+VONTLE_AVAILABLE_IN_ALL
 size_t vontle_list_size (VontleList *list);
 
 /**
@@ -219,6 +238,7 @@ size_t vontle_list_size (VontleList *list);
  *
  * @callback must not add elements to or remove elements from @list.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_foreach (VontleList *list, VontleForeachFunction callback, void *data);
 
 /**
@@ -233,6 +253,7 @@ void vontle_list_foreach (VontleList *list, VontleForeachFunction callback, void
  *
  * Returns: (transfer none) (nullable): @list
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleList *vontle_list_merge (VontleList *list, VontleList *other);
 
 G_DEFINE_AUTOPTR_CLEANUP_FUNC (VontleList, vontle_list_free)
@@ -263,6 +284,7 @@ struct _VontleListIterator
  * Returns: (transfer full) (nullable): a new iterator at index 0, or %NULL
  *   when @list is empty or memory is exhausted
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleListIterator *vontle_list_iterator (VontleList *list);
 
 /**
@@ -272,6 +294,7 @@ VontleListIterator *vontle_list_iterator (VontleList *list);
  * Returns: (transfer full) (nullable): a new iterator on the same list at the
  *   same index, moving independently of @iter
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleListIterator *vontle_list_iterator_copy (VontleListIterator *iter);
 
 /**
@@ -283,6 +306,7 @@ VontleListIterator *vontle_list_iterator_copy (VontleListIterator *iter);
  * Returns: (transfer none) (nullable): @iter, or %NULL when it stepped off
  *   the end or was not valid
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleListIterator *vontle_list_iterator_next (VontleListIterator *iter);
 
 /**
@@ -295,6 +319,7 @@ VontleListIterator *vontle_list_iterator_next (VontleListIterator *iter);
  * Returns: (transfer none) (nullable): @iter, or %NULL when it stepped off
  *   the start or was not valid
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleListIterator *vontle_list_iterator_previous (VontleListIterator *iter);
 
 /**
@@ -303,6 +328,7 @@ VontleListIterator *vontle_list_iterator_previous (VontleListIterator *iter);
  *
  * Returns: whether @iter stands on an element of its list
  */
+VONTLE_AVAILABLE_IN_ALL
 bool vontle_list_iterator_is_valid (VontleListIterator *iter);
 
 /**
@@ -311,6 +337,7 @@ bool vontle_list_iterator_is_valid (VontleListIterator *iter);
  *
  * Returns: whether @iter is valid and an element follows the one under it
  */
+VONTLE_AVAILABLE_IN_ALL
 bool vontle_list_iterator_has_next (VontleListIterator *iter);
 
 /**
@@ -319,6 +346,7 @@ bool vontle_list_iterator_has_next (VontleListIterator *iter);
  *
  * Returns: whether @iter is valid and an element precedes the one under it
  */
+VONTLE_AVAILABLE_IN_ALL
 bool vontle_list_iterator_has_previous (VontleListIterator *iter);
 
 /**
@@ -327,6 +355,7 @@ bool vontle_list_iterator_has_previous (VontleListIterator *iter);
  *
  * Returns: (transfer none) (nullable): the element under @iter
  */
+VONTLE_AVAILABLE_IN_ALL
 void *vontle_list_iterator_data (VontleListIterator *iter);
 
 /**
@@ -337,6 +366,7 @@ void *vontle_list_iterator_data (VontleListIterator *iter);
  * Replaces the element under @iter, releasing the old one first if the list
  * owns its elements.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_iterator_set (VontleListIterator *iter, void *data);
 
 /**
@@ -348,6 +378,7 @@ void vontle_list_iterator_set (VontleListIterator *iter, void *data);
  * followed; after removing the last element it is invalid. A null or invalid
  * iterator does nothing. Sorted lists allow this, as it keeps their order.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_iterator_remove (VontleListIterator *iter);
 
 /**
@@ -356,6 +387,7 @@ void vontle_list_iterator_remove (VontleListIterator *iter);
  *
  * Releases the iterator; its list is not touched.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_list_iterator_free (VontleListIterator *iter);
 
 G_DEFINE_AUTOPTR_CLEANUP_FUNC (VontleListIterator, vontle_list_iterator_free)
@@ -402,6 +434,7 @@ struct _VontleNodeData
  * Returns: (transfer full) (nullable): a new root node without free function,
  *   or %NULL when memory is exhausted
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleNode *vontle_node_new (void *data);
 
 /**
@@ -411,6 +444,7 @@ VontleNode *vontle_node_new (void *data);
  *
  * The function belongs to @node alone, not to its children.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_node_set_free_function (VontleNode *node, VontleFreeFunction free);
 
 /**
@@ -423,6 +457,7 @@ void vontle_node_set_free_function (VontleNode *node, VontleFreeFunction free);
  * own free function. Releasing a child leaves the rest of its tree intact.
  * The depth of the tree does not limit this.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_node_free (VontleNode *node);
 
 /**
@@ -434,6 +469,7 @@ void vontle_node_free (VontleNode *node);
  * function and data. A @child that has a parent, or that is @parent itself
  * or one of its ancestors, is refused with a critical warning.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_node_append (VontleNode *parent, VontleNode *child);
 
 /**
@@ -447,6 +483,7 @@ void vontle_node_append (VontleNode *parent, VontleNode *child);
  * Returns: (transfer none) (nullable): the new node, owned by the tree, or
  *   %NULL when memory is exhausted
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleNode *vontle_node_append_data (VontleNode *parent, void *data);
 
 /**
@@ -455,6 +492,7 @@ VontleNode *vontle_node_append_data (VontleNode *parent, void *data);
  *
  * Returns: (transfer none) (nullable): the parent of @node, %NULL for a root
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleNode *vontle_node_get_parent (VontleNode *node);
 
 /**
@@ -464,6 +502,7 @@ VontleNode *vontle_node_get_parent (VontleNode *node);
  * Returns: (transfer none) (nullable): the root of @node's tree; @node
  *   itself when it has no parent
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleNode *vontle_node_get_root (VontleNode *node);
 
 /**
@@ -474,6 +513,7 @@ VontleNode *vontle_node_get_root (VontleNode *node);
  *   of the handles of @node's direct children from first to last; empty when
  *   there are none. vontle_list_free() on it releases no node.
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleList *vontle_node_get_children (VontleNode *node);
 
 /**
@@ -482,6 +522,7 @@ VontleList *vontle_node_get_children (VontleNode *node);
  *
  * Returns: the number of @node's direct children
  */
+VONTLE_AVAILABLE_IN_ALL
 size_t vontle_node_get_num_children (VontleNode *node);
 
 /**
@@ -490,6 +531,7 @@ size_t vontle_node_get_num_children (VontleNode *node);
  *
  * Returns: (transfer none) (nullable): the node's user data
  */
+VONTLE_AVAILABLE_IN_ALL
 void *vontle_node_get_data (VontleNode *node);
 
 /**
@@ -501,6 +543,7 @@ void *vontle_node_get_data (VontleNode *node);
  * function, if set, even when it is %NULL. Do not pass the data being
  * replaced while the node has a free function.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_node_set_data (VontleNode *node, void *data);
 
 G_DEFINE_AUTOPTR_CLEANUP_FUNC (VontleNode, vontle_node_free)

@@ -1,8 +1,10 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle: input history with prefix navigation over a pluggable reader/writer. */
 #pragma once
 
 #include <glib-object.h>
 #include <vontle/datastructures.h>
+#include <vontle/visibility.h>
 
 G_BEGIN_DECLS
 
@@ -29,6 +31,7 @@ G_BEGIN_DECLS
  *
  * Returns: the #GType of the interface, registered on first use
  */
+VONTLE_AVAILABLE_IN_ALL
 G_DECLARE_INTERFACE (VontleInputHistoryIO, vontle_input_history_io, VONTLE, INPUT_HISTORY_IO, GObject)
 
 /**
@@ -60,6 +63,7 @@ struct _VontleInputHistoryIOInterface
  *
  * Calls the implementing class's append.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_input_history_io_append (VontleInputHistoryIO *io, const char *line);
 
 /**
@@ -70,6 +74,7 @@ void vontle_input_history_io_append (VontleInputHistoryIO *io, const char *line)
  *
  * Returns: (transfer full) (nullable): what read returned, unchanged
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleList *vontle_input_history_io_read (VontleInputHistoryIO *io);
 
 /* ------------------------------------------------------------ history -- */
@@ -95,6 +100,7 @@ VontleList *vontle_input_history_io_read (VontleInputHistoryIO *io);
  *
  * Returns: the #GType of the class, registered on first use
  */
+VONTLE_AVAILABLE_IN_ALL
 G_DECLARE_DERIVABLE_TYPE (VontleInputHistory, vontle_input_history, VONTLE, INPUT_HISTORY, GObject)
 
 /**
@@ -132,6 +138,7 @@ struct _VontleInputHistoryClass
  *
  * Returns: (transfer full): a new history
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleInputHistory *vontle_input_history_new (VontleInputHistoryIO *io);
 
 /**
@@ -143,6 +150,7 @@ VontleInputHistory *vontle_input_history_new (VontleInputHistoryIO *io);
  * hands it to the reader/writer and resets the history. @line may be a
  * string that this history lent out (an entry or the saved line).
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_input_history_append (VontleInputHistory *history, const char *line);
 
 /**
@@ -152,6 +160,7 @@ void vontle_input_history_append (VontleInputHistory *history, const char *line)
  * Returns: (transfer none) (nullable): the entry list, oldest first. It stays
  *   the history's; a change made through it is a change to the history.
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleList *vontle_input_history_list (VontleInputHistory *history);
 
 /**
@@ -166,6 +175,7 @@ VontleList *vontle_input_history_list (VontleInputHistory *history);
  * Returns: (transfer none) (nullable): the entry or the saved line, valid
  *   until the history next changes it; %NULL when nothing matches
  */
+VONTLE_AVAILABLE_IN_ALL
 const char *vontle_input_history_next (VontleInputHistory *history, const char *line);
 
 /**
@@ -180,6 +190,7 @@ const char *vontle_input_history_next (VontleInputHistory *history, const char *
  * Returns: (transfer none) (nullable): the entry, valid until the entry list
  *   next changes; %NULL when no older entry matches
  */
+VONTLE_AVAILABLE_IN_ALL
 const char *vontle_input_history_previous (VontleInputHistory *history, const char *line);
 
 /**
@@ -189,6 +200,7 @@ const char *vontle_input_history_previous (VontleInputHistory *history, const ch
  * Makes the next step start a new walk and, when a reader/writer is set,
  * replaces the entries with what its read returns.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_input_history_reset (VontleInputHistory *history);
 
 G_END_DECLS

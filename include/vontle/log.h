@@ -1,8 +1,10 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle: levelled logging to standard error. */
 #pragma once
 
 #include <stdarg.h>
 #include <glib.h>
+#include <vontle/visibility.h>
 
 G_BEGIN_DECLS
 
@@ -40,6 +42,7 @@ typedef enum
  * threshold and not above %VONTLE_LOG_ERROR. Below the threshold nothing is
  * formatted and the arguments are never read.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_log (const char *location, const char *function, VontleLogLevel level,
                  const char *format, ...) G_GNUC_PRINTF (4, 5);
 
@@ -53,6 +56,7 @@ void vontle_log (const char *location, const char *function, VontleLogLevel leve
  *
  * The va_list form of vontle_log().
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_vlog (const char *location, const char *function, VontleLogLevel level,
                   const char *format, va_list args) G_GNUC_PRINTF (4, 0);
 
@@ -61,6 +65,7 @@ void vontle_vlog (const char *location, const char *function, VontleLogLevel lev
  *
  * Returns: the current threshold; %VONTLE_LOG_ERROR until changed
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleLogLevel vontle_get_log_level (void);
 
 /**
@@ -70,6 +75,7 @@ VontleLogLevel vontle_get_log_level (void);
  * Sets the process-wide threshold. Messages below it are dropped; a value
  * above %VONTLE_LOG_ERROR silences the logger.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_set_log_level (VontleLogLevel level);
 
 G_END_DECLS

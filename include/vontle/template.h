@@ -1,9 +1,11 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle: string templates with @name@ variables. */
 #pragma once
 
 #include <stdbool.h>
 #include <glib-object.h>
 #include <vontle/datastructures.h>
+#include <vontle/visibility.h>
 
 G_BEGIN_DECLS
 
@@ -27,6 +29,7 @@ G_BEGIN_DECLS
  * #VontleTemplate::changed. Their class handlers run first, so handlers that
  * the application connects already see the new state.
  */
+VONTLE_AVAILABLE_IN_ALL
 G_DECLARE_DERIVABLE_TYPE (VontleTemplate, vontle_template, VONTLE, TEMPLATE, GObject)
 
 /**
@@ -62,6 +65,7 @@ struct _VontleTemplateClass
  *
  * Returns: (transfer full) (nullable): a new template, or %NULL
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleTemplate *vontle_template_new (const char *base);
 
 /**
@@ -75,6 +79,7 @@ VontleTemplate *vontle_template_new (const char *base);
  * happens; %NULL never equals the current base, so it always emits.
  * No property notification is emitted.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_template_set_base (VontleTemplate *object, const char *base);
 
 /**
@@ -84,6 +89,7 @@ void vontle_template_set_base (VontleTemplate *object, const char *base);
  * Returns: (transfer none) (nullable): the current base, valid until the base
  *   next changes; %NULL only when @object is not a template
  */
+VONTLE_AVAILABLE_IN_ALL
 const char *vontle_template_get_base (VontleTemplate *object);
 
 /**
@@ -99,6 +105,7 @@ const char *vontle_template_get_base (VontleTemplate *object);
  *   @object is not a template or the list could not be allocated (the
  *   template then still tracks whether every referenced variable exists)
  */
+VONTLE_AVAILABLE_IN_ALL
 VontleList *vontle_template_referenced_variables (VontleTemplate *object);
 
 /**
@@ -114,6 +121,7 @@ VontleList *vontle_template_referenced_variables (VontleTemplate *object);
  *
  * Returns: whether the variable was added
  */
+VONTLE_AVAILABLE_IN_ALL
 bool vontle_template_add_variable (VontleTemplate *object, const char *name);
 
 /**
@@ -126,6 +134,7 @@ bool vontle_template_add_variable (VontleTemplate *object, const char *name);
  * #VontleTemplate::variable-changed with @name and #VontleTemplate::changed.
  * A name that is not a variable is logged as an error.
  */
+VONTLE_AVAILABLE_IN_ALL
 void vontle_template_set_variable_value (VontleTemplate *object, const char *name,
                                          const char *value);
 
@@ -140,6 +149,7 @@ void vontle_template_set_variable_value (VontleTemplate *object, const char *nam
  *
  * Returns: (transfer full) (nullable): the evaluated text, or %NULL
  */
+VONTLE_AVAILABLE_IN_ALL
 char *vontle_template_evaluate (VontleTemplate *object);
 
 G_END_DECLS

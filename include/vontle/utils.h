@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle: paths, XDG directories, opening with the default handler and
  * string helpers. None of these functions checks its arguments: a %NULL
  * argument gets the neutral result that each one documents. */
@@ -5,6 +6,7 @@
 
 #include <stdbool.h>
 #include <glib.h>
+#include <vontle/visibility.h>
 
 G_BEGIN_DECLS
 
@@ -44,6 +46,7 @@ typedef enum
  * Returns: (transfer full) (nullable): the home directory, or %NULL when the
  *   user is unknown or the lookup fails
  */
+VONTLE_AVAILABLE_IN_ALL
 char *vontle_get_home_directory (const char *user_name);
 
 /**
@@ -58,6 +61,7 @@ char *vontle_get_home_directory (const char *user_name);
  * Returns: (transfer full) (nullable): a new string, also when it equals
  *   @path; %NULL only for a %NULL @path
  */
+VONTLE_AVAILABLE_IN_ALL
 char *vontle_fix_path (const char *path);
 
 /**
@@ -70,6 +74,7 @@ char *vontle_fix_path (const char *path);
  * Returns: (transfer full) (nullable): the directory or search path, or %NULL
  *   for an unknown @kind
  */
+VONTLE_AVAILABLE_IN_ALL
 char *vontle_get_xdg_path (VontleXdgPath kind);
 
 /**
@@ -91,6 +96,7 @@ char *vontle_get_xdg_path (VontleXdgPath kind);
  * Returns: %true when a handler was started (whatever it does later); %false
  *   when none could be, or when @uri is %NULL or empty
  */
+VONTLE_AVAILABLE_IN_ALL
 bool vontle_xdg_open_with_working_directory (const char *uri, const char *working_directory);
 
 /**
@@ -101,6 +107,7 @@ bool vontle_xdg_open_with_working_directory (const char *uri, const char *workin
  *
  * Returns: %true when a handler was started
  */
+VONTLE_AVAILABLE_IN_ALL
 bool vontle_xdg_open (const char *uri);
 
 /**
@@ -114,6 +121,7 @@ bool vontle_xdg_open (const char *uri);
  * Returns: (transfer full) (nullable): the escaped text, or %NULL for a
  *   %NULL @string
  */
+VONTLE_AVAILABLE_IN_ALL
 char *vontle_escape_string (const char *string);
 
 /**
@@ -128,6 +136,7 @@ char *vontle_escape_string (const char *string);
  * Returns: (transfer full) (nullable): the new text, or %NULL when any
  *   argument is %NULL
  */
+VONTLE_AVAILABLE_IN_ALL
 char *vontle_replace_substring (const char *string, const char *old, const char *replacement);
 
 G_END_DECLS

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* libvontle: support library for GLib applications. Include this header. */
 #pragma once
 

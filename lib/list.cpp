@@ -1,0 +1,308 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+#include "vontle-private.h"
+#include "list-private.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+VontleList *
+list_new (VontleCompareFunction cmp, VontleFreeFunction free_func)
+{
+  auto *list = static_cast<VontleList *> (g_try_malloc0 (sizeof (VontleList)));
+  if (list == nullptr)
+    return nullptr;
+  list->cmp = cmp;
+  list->free = free_func;
+  return list;
+}
+
+/* The comparator travels to the sort adapter inside a struct: a function
+ * pointer does not convert to gpointer portably. */
+struct SortOrder
+{
+  VontleCompareFunction compare;
+};
+
+gint
+compare_slots (gconstpointer a, gconstpointer b, gpointer user_data)
+{
+  const auto *order = static_cast<const SortOrder *> (user_data);
+  return order->compare (*static_cast<void *const *> (a), *static_cast<void *const *> (b));
+}
+
+void
+sort_stably (VontleList *list, VontleCompareFunction compare)
+{
+  SortOrder order { compare };
+#if GLIB_CHECK_VERSION(2, 82, 0)
+  /* Newer than the GLib the build is pinned to, hence the guard. */
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  g_sort_array (list->start, list->size, sizeof (void *), compare_slots, &order);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+#else
+  /* Before 2.82 this is GLib's merge sort, stable as well; its count is an
+   * int, which an array of pointers addressable here cannot exceed in any
+   * practical list. */
+  g_assert (list->size <= G_MAXINT);
+  g_qsort_with_data (list->start, static_cast<gint> (list->size), sizeof (void *),
+                     compare_slots, &order);
+#endif
+}
+
+/* Re-sorts a sorted list after its last slot received a new element. When
+ * the elements before it are still in order, which they are unless their
+ * keys changed behind the list's back, a stable sort can only move the new
+ * element to just after the last element that does not compare greater: find
+ * that place by binary search and move the tail once. Any disorder falls back
+ * to the full stable sort, so the order is always the one the sort gives. */
+void
+resort_after_append (VontleList *list)
+{
+  const VontleCompareFunction cmp = list->cmp;
+  void **slots = list->start;
+  const size_t last = list->size - 1;
+  for (size_t i = 1; i < last; i++)
+    if (cmp (slots[i - 1], slots[i]) > 0)
+      {
+        sort_stably (list, cmp);
+        return;
+      }
+
+  void *added = slots[last];
+  size_t low = 0, high = last;
+  while (low < high)
+    {
+      const size_t middle = low + (high - low) / 2;
+      if (cmp (slots[middle], added) > 0)
+        high = middle;
+      else
+        low = middle + 1;
+    }
+  memmove (slots + low + 1, slots + low, (last - low) * sizeof (void *));
+  slots[low] = added;
+}
+
+/* Every insertion grows the array by exactly one slot. A failure is reported
+ * under vontle_list_append whichever operation was growing the list. */
+bool
+grow_by_one (VontleList *list)
+{
+  auto *new_start = static_cast<void **> (g_realloc_n (list->start, list->size + 1, sizeof (void *)));
+  if (!vontle::check (new_start != nullptr, "vontle_list_append", "new_start != NULL"))
+    return false;
+  list->start = new_start;
+  return true;
+}
+
+ssize_t
+index_of (const VontleList *list, const void *data)
+{
+  for (size_t i = 0; i < list->size; i++)
+    if (list->start[i] == data)
+      return static_cast<ssize_t> (i);
+  return -1;
+}
+
+} // namespace
+
+void
+vontle::list_remove_at (VontleList *list, size_t index)
+{
+  if (list->free != nullptr)
+    list->free (list->start[index]);
+  memmove (list->start + index, list->start + index + 1,
+           (list->size - index - 1) * sizeof (void *));
+  list->size--;
+}
+
+void
+vontle::list_replace_at (VontleList *list, size_t index, void *data)
+{
+  if (list->free != nullptr)
+    list->free (list->start[index]);
+  list->start[index] = data;
+}
+
+VontleList *
+vontle_list_new (void)
+{
+  return list_new (nullptr, nullptr);
+}
+
+VontleList *
+vontle_list_new_with_free (VontleFreeFunction free)
+{
+  return list_new (nullptr, free);
+}
+
+VontleList *
+vontle_sorted_list_new (VontleCompareFunction cmp)
+{
+  return list_new (cmp, nullptr);
+}
+
+VontleList *
+vontle_sorted_list_new_with_free (VontleCompareFunction cmp, VontleFreeFunction free)
+{
+  return list_new (cmp, free);
+}
+
+void
+vontle_list_set_free_function (VontleList *list, VontleFreeFunction free)
+{
+  if (!VONTLE_CHECK (list != NULL))
+    return;
+  list->free = free;
+}
+
+void
+vontle_list_clear (VontleList *list)
+{
+  if (list == nullptr)
+    return;
+  if (list->free != nullptr)
+    for (size_t i = 0; i < list->size; i++)
+      list->free (list->start[i]);
+  g_clear_pointer (&list->start, g_free);
+  list->size = 0;
+}
+
+void
+vontle_list_free (VontleList *list)
+{
+  if (list == nullptr)
+    return;
+  vontle_list_clear (list);
+  g_free (list);
+}
+
+void
+vontle_list_append (VontleList *list, void *data)
+{
+  if (!VONTLE_CHECK (list != NULL) || !grow_by_one (list))
+    return;
+  list->start[list->size++] = data;
+  if (list->cmp != nullptr)
+    resort_after_append (list);
+}
+
+void
+vontle_list_prepend (VontleList *list, void *data)
+{
+  if (!VONTLE_CHECK (list != NULL))
+    return;
+  if (list->cmp != nullptr)
+    {
+      vontle_list_append (list, data);
+      return;
+    }
+  if (!grow_by_one (list))
+    return;
+  memmove (list->start + 1, list->start, list->size * sizeof (void *));
+  list->start[0] = data;
+  list->size++;
+}
+
+void
+vontle_list_sort (VontleList *list, VontleCompareFunction compare)
+{
+  if (!VONTLE_CHECK (list != NULL))
+    return;
+  if (list->start != nullptr && compare != nullptr)
+    sort_stably (list, compare);
+}
+
+void
+vontle_list_remove (VontleList *list, void *data)
+{
+  if (!VONTLE_CHECK (list != NULL))
+    return;
+  const ssize_t index = index_of (list, data);
+  if (index >= 0)
+    vontle::list_remove_at (list, static_cast<size_t> (index));
+}
+
+ssize_t
+vontle_list_position (VontleList *list, void *data)
+{
+  if (!VONTLE_CHECK (list != NULL))
+    return -1;
+  return index_of (list, data);
+}
+
+void *
+vontle_list_nth (VontleList *list, size_t n)
+{
+  if (!VONTLE_CHECK (list != NULL) || !VONTLE_CHECK (n < list->size))
+    return nullptr;
+  return list->start[n];
+}
+
+void
+vontle_list_set_nth (VontleList *list, size_t n, void *data)
+{
+  if (!VONTLE_CHECK (list != NULL) || !VONTLE_CHECK (n < list->size)
+      || !VONTLE_CHECK (list->cmp == NULL))
+    return;
+  vontle::list_replace_at (list, n, data);
+}
+
+bool
+vontle_list_contains (VontleList *list, void *data)
+{
+  if (!VONTLE_CHECK (list != NULL))
+    return false;
+  return index_of (list, data) >= 0;
+}
+
+void *
+vontle_list_find (VontleList *list, VontleCompareFunction compare, void *data)
+{
+  if (!VONTLE_CHECK (list != NULL && compare != NULL))
+    return nullptr;
+  for (size_t i = 0; i < list->size; i++)
+    if (compare (list->start[i], data) == 0)
+      return list->start[i];
+  return nullptr;
+}
+
+size_t
+vontle_list_size (VontleList *list)
+{
+  if (!VONTLE_CHECK (list != NULL))
+    return 0;
+  return list->size;
+}
+
+void
+vontle_list_foreach (VontleList *list, VontleForeachFunction callback, void *data)
+{
+  if (!VONTLE_CHECK (list != NULL && callback != NULL))
+    return;
+  /* Array and size are read afresh on every step, so a callback that breaks
+   * the rules can at worst end the walk early, never read past the array. */
+  for (size_t i = 0; list->start != nullptr && i < list->size; i++)
+    callback (list->start[i], data);
+}
+
+VontleList *
+vontle_list_merge (VontleList *list, VontleList *other)
+{
+  if (!VONTLE_CHECK (list != NULL))
+    return nullptr;
+  if (other == nullptr)
+    return list;
+  /* Appending a list to itself would grow it while walking it; refuse. */
+  if (!VONTLE_CHECK (list != other))
+    return list;
+
+  if (list->free != other->free)
+    VONTLE_LOG_HERE (VONTLE_LOG_WARNING, "vontle_list_merge: merging lists with different free functions!");
+  other->free = nullptr;
+
+  for (size_t i = 0; other->start != nullptr && i < other->size; i++)
+    vontle_list_append (list, other->start[i]);
+  return list;
+}
