@@ -71,7 +71,8 @@ resort_after_append (VontleList *list)
       }
 
   void *added = slots[last];
-  size_t low = 0, high = last;
+  size_t low = 0;
+  size_t high = last;
   while (low < high)
     {
       const size_t middle = low + (high - low) / 2;

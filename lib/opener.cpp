@@ -59,7 +59,7 @@ find_in_default_path (const char *command)
   const size_t size = confstr (_CS_PATH, nullptr, 0);
   g_autofree char *default_path = size > 0 ? static_cast<char *> (g_malloc0 (size)) : nullptr;
   if (default_path == nullptr || confstr (_CS_PATH, default_path, size) == 0)
-    return nullptr;
+    return nullptr; /* NOLINT(clang-analyzer-unix.Malloc): g_autofree frees it; clang 14's analyzer does not run cleanup attributes */
   g_auto (GStrv) directories = g_strsplit (default_path, ":", -1);
   for (char **directory = directories; *directory != nullptr; directory++)
     {

@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-private.h"
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -11,7 +12,7 @@ constexpr char escaped_characters[] = { '\\', ' ', '\t', '"', '\'', '#' };
  * as searching the six characters, without a library call per byte. */
 struct EscapeTable
 {
-  bool escaped[256] = {};
+  bool escaped[UCHAR_MAX + 1] = {};
 
   constexpr EscapeTable ()
   {

@@ -267,18 +267,26 @@ TEST_F (AllocFailureTest, HistoryWithoutEntryListStopsSilently)
 TEST_F (AllocFailureTest, TemplateWithoutNameListStillEvaluates)
 {
   Arm (1);
-  g_autoptr (VontleTemplate) tmpl = vontle_template_new ("Hello @name@, @name@");
+  g_autoptr (VontleTemplate) tmpl = vontle_template_new ("Hello @name@, @name@@other@");
   EXPECT_EQ (calls, 2u);
   EXPECT_EQ (vontle_template_referenced_variables (tmpl), nullptr);
+  for (const char *name : { "name", "unreferenced" })
+    {
+      StderrCapture capture;
+      EXPECT_EQ (vontle_template_evaluate (tmpl), nullptr) << name;
+      EXPECT_THAT (capture.Finish (), HasSubstr ("do not have a value assigned"));
+      EXPECT_TRUE (vontle_template_add_variable (tmpl, name));
+    }
+  vontle_template_set_variable_value (tmpl, "name", "world");
   {
     StderrCapture capture;
-    EXPECT_EQ (vontle_template_evaluate (tmpl), nullptr);
+    EXPECT_EQ (vontle_template_evaluate (tmpl), nullptr) << "other is still missing";
     EXPECT_THAT (capture.Finish (), HasSubstr ("do not have a value assigned"));
   }
-  EXPECT_TRUE (vontle_template_add_variable (tmpl, "name"));
-  vontle_template_set_variable_value (tmpl, "name", "world");
+  EXPECT_TRUE (vontle_template_add_variable (tmpl, "other"));
+  vontle_template_set_variable_value (tmpl, "other", "!");
   g_autofree char *result = vontle_template_evaluate (tmpl);
-  EXPECT_STREQ (result, "Hello world, world");
+  EXPECT_STREQ (result, "Hello world, world!");
 }
 
 TEST_F (AllocFailureTest, TemplateWithoutVariableListRefusesVariables)

@@ -30,6 +30,7 @@ TEST_F (IteratorTest, WalksForwardOffTheEndAndStaysThere)
   EXPECT_EQ (vontle_list_iterator_next (iter), iter);
   EXPECT_EQ (vontle_list_iterator_data (iter), P (2));
   EXPECT_TRUE (vontle_list_iterator_has_previous (iter));
+  EXPECT_TRUE (vontle_list_iterator_has_next (iter)) << "one before the last";
   EXPECT_EQ (vontle_list_iterator_next (iter), iter);
   EXPECT_EQ (vontle_list_iterator_data (iter), P (3));
   EXPECT_FALSE (vontle_list_iterator_has_next (iter));

@@ -97,4 +97,16 @@ TEST_F (LogTest, VlogFormatsLikeLog)
   EXPECT_EQ (capture.Finish (), "debug: v.c:3: caller(): x=42\n");
 }
 
+/* A host's own variadic wrapper filters exactly as vontle_log does. */
+TEST_F (LogTest, VlogFiltersLikeLog)
+{
+  vontle_set_log_level (VONTLE_LOG_WARNING);
+  StderrCapture capture;
+  call_vlog (VONTLE_LOG_INFO, "below");
+  call_vlog (static_cast<VontleLogLevel> (4), "beyond");
+  call_vlog (static_cast<VontleLogLevel> (-1), "wrapped");
+  call_vlog (VONTLE_LOG_WARNING, "kept");
+  EXPECT_EQ (capture.Finish (), "warning: kept\n");
+}
+
 } // namespace

@@ -3,9 +3,40 @@
 
 #include <vontle/vontle.h>
 
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <optional>
+
 using namespace vontle_test;
 using ::testing::ElementsAre;
 using ::testing::MatchesRegex;
+
+namespace {
+
+/* The system's default search path as the library sees it while set; a
+ * null value stands for a system that defines none. */
+std::optional<const char *> default_path;
+
+} // namespace
+
+/* Stands in for the C library's: the default path is whatever the test says,
+ * so the machine's own xdg-open never runs. */
+size_t
+confstr (int name, char *buffer, size_t length)
+{
+  using Confstr = size_t (*) (int, char *, size_t);
+  static const auto real = reinterpret_cast<Confstr> (dlsym (RTLD_NEXT, "confstr"));
+  if (name != _CS_PATH || !default_path.has_value ())
+    return real (name, buffer, length);
+  if (*default_path == nullptr)
+    return 0;
+  const size_t size = strlen (*default_path) + 1;
+  if (buffer != nullptr && length > 0)
+    g_strlcpy (buffer, *default_path, length);
+  return size;
+}
 
 namespace {
 
@@ -25,6 +56,7 @@ protected:
   }
   void TearDown () override
   {
+    default_path.reset ();
     g_setenv ("PATH", saved_path_.c_str (), TRUE);
     GLibLogTest::TearDown ();
   }
@@ -100,15 +132,23 @@ TEST_F (OpenerTest, WithoutXdgOpenTheLauncherRunsInTheWorkingDirectory)
 
 /* GLib's own search would take an unset PATH as "/bin:/usr/bin:." and an
  * empty one as ".", that is the working directory: an xdg-open planted there
- * must never run. */
-TEST_F (OpenerTest, WithoutPathAnXdgOpenInTheWorkingDirectoryNeverRuns)
+ * must never run. The system's default path is searched instead, skipping
+ * relative entries and directories named xdg-open; without xdg-open there
+ * the launcher takes over. */
+TEST_F (OpenerTest, WithoutPathOnlyTheDefaultPathIsSearched)
 {
-  for (const char *directory : { "/bin", "/usr/bin" })
-    if (g_file_test ((std::string (directory) + "/xdg-open").c_str (), G_FILE_TEST_EXISTS))
-      GTEST_SKIP () << "the system's xdg-open would start";
-  const std::string planted = work_ + "/xdg-open";
-  ASSERT_TRUE (g_file_set_contents (planted.c_str (), recorder_script, -1, nullptr));
-  g_chmod (planted.c_str (), 0755);
+  ASSERT_TRUE (g_file_set_contents ((work_ + "/xdg-open").c_str (),
+                                    "#!/bin/sh\necho planted > \"$VONTLE_TEST_RECORD\"\n"
+                                    ": > \"$VONTLE_TEST_RECORD.done\"\n", -1, nullptr));
+  g_chmod ((work_ + "/xdg-open").c_str (), 0755);
+  g_mkdir_with_parents (Sandbox::dir ("dir-entry/xdg-open").c_str (), 0755);
+  const std::string with_xdg_open = "work/dir with blank:" + Sandbox::dir ("dir-entry") + ":"
+                                    + Sandbox::dir ("bin");
+  const std::string without = Sandbox::dir ("dir-entry") + ":" + Sandbox::dir ("empty-bin");
+  const std::string failure = "warning: Failed to execute 'xdg-open vontle-handled:item': "
+                              "PATH is not set and xdg-open is not in the default search path";
+  /* The relative entry leads to the planted xdg-open from here. */
+  ASSERT_EQ (g_chdir (Sandbox::root.c_str ()), 0);
 
   for (const char *path : { static_cast<const char *> (nullptr), "" })
     {
@@ -117,14 +157,26 @@ TEST_F (OpenerTest, WithoutPathAnXdgOpenInTheWorkingDirectoryNeverRuns)
         g_setenv ("PATH", path, TRUE);
       else
         g_unsetenv ("PATH");
+
+      default_path = with_xdg_open.c_str ();
       g_remove ((record_ + ".done").c_str ());
-      StderrCapture capture;
+      StderrCapture found;
       EXPECT_TRUE (vontle_xdg_open_with_working_directory ("vontle-handled:item", work_.c_str ()));
-      EXPECT_THAT (lines_of (capture.Finish ()),
-                   ElementsAre (MatchesRegex ("warning: Failed to execute 'xdg-open vontle-handled:item': .+")));
-      EXPECT_THAT (Recorded (), ElementsAre ("vontle-test-handler", "1", work_, "vontle-handled:item"));
+      EXPECT_EQ (found.Finish (), "");
+      EXPECT_THAT (Recorded (), ElementsAre ("xdg-open", "1", work_, "vontle-handled:item"));
+
+      for (const char *missing : { without.c_str (), static_cast<const char *> (nullptr) })
+        {
+          default_path = missing;
+          g_remove ((record_ + ".done").c_str ());
+          StderrCapture capture;
+          EXPECT_TRUE (vontle_xdg_open_with_working_directory ("vontle-handled:item", work_.c_str ()));
+          EXPECT_THAT (lines_of (capture.Finish ()), ElementsAre (failure));
+          EXPECT_THAT (Recorded (), ElementsAre ("vontle-test-handler", "1", work_, "vontle-handled:item"));
+        }
     }
-  g_remove (planted.c_str ());
+  g_chdir (saved_dir_.c_str ());
+  g_remove ((work_ + "/xdg-open").c_str ());
 }
 
 } // namespace

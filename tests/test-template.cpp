@@ -257,6 +257,27 @@ TEST_F (TemplateTest, EvaluationIsRefusedWhileAVariableIsMissing)
   EXPECT_EQ (evaluate (object), "");
 }
 
+/* Readiness follows every referenced name, the last one included, whatever
+ * order the variables arrive in and whatever else is added meanwhile. */
+TEST_F (TemplateTest, ReadinessWaitsForEveryReferencedName)
+{
+  for (const char *first : { "a", "b" })
+    {
+      const char *second = g_str_equal (first, "a") ? "b" : "a";
+      g_autoptr (VontleTemplate) object = vontle_template_new ("@a@ @b@");
+      vontle_template_add_variable (object, first);
+      StderrCapture capture;
+      EXPECT_EQ (evaluate (object), std::nullopt) << first;
+      vontle_template_add_variable (object, "unreferenced");
+      EXPECT_EQ (evaluate (object), std::nullopt) << first;
+      EXPECT_EQ (capture.Finish (),
+                 "error: Base contains variables that do not have a value assigned.\n"
+                 "error: Base contains variables that do not have a value assigned.\n");
+      vontle_template_add_variable (object, second);
+      EXPECT_EQ (evaluate (object), " ") << first;
+    }
+}
+
 struct ReferenceCase
 {
   const char *base;
