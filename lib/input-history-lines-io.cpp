@@ -12,12 +12,12 @@ G_DEFINE_ABSTRACT_TYPE_WITH_CODE (VontleInputHistoryLinesIO, vontle_input_histor
                                   G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_IO, io_init))
 
 static void
-vontle_input_history_lines_io_class_init (VontleInputHistoryLinesIOClass *)
+vontle_input_history_lines_io_class_init (VontleInputHistoryLinesIOClass * /*klass*/)
 {
 }
 
 static void
-vontle_input_history_lines_io_init (VontleInputHistoryLinesIO *)
+vontle_input_history_lines_io_init (VontleInputHistoryLinesIO * /*self*/)
 {
 }
 

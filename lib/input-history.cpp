@@ -9,7 +9,7 @@
 G_DEFINE_INTERFACE (VontleInputHistoryIO, vontle_input_history_io, G_TYPE_OBJECT)
 
 static void
-vontle_input_history_io_default_init (VontleInputHistoryIOInterface *)
+vontle_input_history_io_default_init (VontleInputHistoryIOInterface * /*iface*/)
 {
 }
 

@@ -26,17 +26,18 @@ vontle_vlog (const char *location, const char *function, VontleLogLevel level,
 {
   if (!is_written (level))
     return;
-  /* Each piece is a write of its own, in line order. */
-  fprintf (stderr, "%s: ", level_names[level]);
+  /* Each piece is a write of its own, in line order. A failed write to
+   * standard error has nowhere to be reported, so its result is dropped. */
+  static_cast<void> (fprintf (stderr, "%s: ", level_names[level]));
   if (level == VONTLE_LOG_DEBUG)
     {
       if (location != nullptr)
-        fprintf (stderr, "%s: ", location);
+        static_cast<void> (fprintf (stderr, "%s: ", location));
       if (function != nullptr)
-        fprintf (stderr, "%s(): ", function);
+        static_cast<void> (fprintf (stderr, "%s(): ", function));
     }
-  vfprintf (stderr, format, args);
-  fputc ('\n', stderr);
+  static_cast<void> (vfprintf (stderr, format, args));
+  static_cast<void> (fputc ('\n', stderr));
 }
 
 VontleLogLevel

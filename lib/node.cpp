@@ -91,7 +91,8 @@ vontle_node_new (void *data)
   handle->node = g_node_new (nodedata.get ());
   if (handle->node == nullptr)
     return nullptr;
-  nodedata.release ();
+  /* The node's data now owns the record; the node owns the data. */
+  static_cast<void> (nodedata.release ());
   return handle.release ();
 }
 

@@ -163,14 +163,14 @@ missing_references (VontleTemplatePrivate *priv)
 }
 
 void
-vontle_template_real_variable_changed (VontleTemplate *object, const char *)
+vontle_template_real_variable_changed (VontleTemplate *object, const char * /*name*/)
 {
   auto *priv = private_of (object);
   priv->ready = missing_references (priv) == 0;
 }
 
 void
-vontle_template_real_changed (VontleTemplate *)
+vontle_template_real_changed (VontleTemplate * /*object*/)
 {
 }
 
