@@ -311,6 +311,6 @@ void vontle_input_history_reset (VontleInputHistory *history);
  *   Free it with g_strfreev().
  */
 VONTLE_AVAILABLE_IN_ALL
-char **vontle_input_history_dup_lines (VontleInputHistory *history);
+char **vontle_input_history_dup_lines (VontleInputHistory *history) G_GNUC_WARN_UNUSED_RESULT;
 
 G_END_DECLS

@@ -267,6 +267,6 @@ char *vontle_template_evaluate (VontleTemplate *object) G_GNUC_WARN_UNUSED_RESUL
  *   @object is not a template. Free it with g_strfreev().
  */
 VONTLE_AVAILABLE_IN_ALL
-char **vontle_template_dup_referenced_names (VontleTemplate *object);
+char **vontle_template_dup_referenced_names (VontleTemplate *object) G_GNUC_WARN_UNUSED_RESULT;
 
 G_END_DECLS
