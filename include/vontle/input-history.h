@@ -21,12 +21,14 @@ G_BEGIN_DECLS
  * VontleInputHistoryIO:
  *
  * Storage behind a [class@Vontle.InputHistory]. The application implements
- * this interface on a #GObject class of its own; the library ships no
- * implementation. A history calls append once for every line appended to it,
- * and read every time it resets, to reload its whole entry list.
+ * this interface on a #GObject class of its own. A history calls append once
+ * for every line appended to it, and read every time it resets, to reload its
+ * whole entry list.
  *
  * Read returns a [struct@Vontle.List], a record of raw pointers, so this
- * interface can be implemented in C and C++ only.
+ * interface is implemented directly in C and C++ only. From Python,
+ * JavaScript or Vala, subclass [class@Vontle.InputHistoryLinesIO] instead,
+ * which implements this interface over string arrays.
  *
  * A reader/writer that keeps the lines in memory:
  *
