@@ -50,8 +50,8 @@ G_BEGIN_DECLS
  *
  * g_autoptr (VontleTemplate) letter = vontle_template_new ("Dear @who@,");
  * g_signal_connect (letter, "changed", G_CALLBACK (on_changed), NULL);
- * vontle_template_add_variable (letter, "who");                // prints "Dear ,"
- * vontle_template_set_variable_value (letter, "who", "Ann");   // prints "Dear Ann,"
+ * vontle_template_add_variable (letter, "who");               // "Dear ,"
+ * vontle_template_set_variable_value (letter, "who", "Ann");  // "Dear Ann,"
  * ```
  *
  * In Python:
