@@ -200,14 +200,16 @@ TEST_F (TemplateTest, VariableNames)
 {
   g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
   vontle_set_log_level (VONTLE_LOG_DEBUG);
-  /* The end anchor also matches before one final line break. */
-  for (const char *name : { "x", "7", "a-b", "a_b", "Z9-_", "A", "a", "a\n" })
+  /* The end anchor also matches before one final line break, of any kind. */
+  for (const char *name : { "x", "7", "a-b", "a_b", "Z9-_", "A", "a", "a\n", "b\r\n", "c\r", "d\v",
+                            "e\f", "f\xc2\x85", "g\xe2\x80\xa8", "h\xe2\x80\xa9" })
     {
       StderrCapture capture;
       EXPECT_TRUE (vontle_template_add_variable (object, name)) << name;
       EXPECT_EQ (capture.Finish (), "") << name;
     }
-  for (const char *name : { "", "-a", "_a", "a b", "a.b", "a@", "\xc3\xa9", "a\xc3\xa9", "a\n\n" })
+  for (const char *name : { "", "-a", "_a", "a b", "a.b", "a@", "\xc3\xa9", "a\xc3\xa9", "a\n\n",
+                            "a\n\r", "a\r\n\n", "a\nb", "a\t", "a\xff", "a\xc2" })
     {
       StderrCapture capture;
       EXPECT_FALSE (vontle_template_add_variable (object, name)) << name;
