@@ -13,11 +13,23 @@ constexpr const char name_pattern[] = "^[A-Za-z0-9][A-Za-z0-9_-]*$";
 
 constexpr const char is_template_text[] = "VONTLE_IS_TEMPLATE(object)";
 
+/* A variable and its name live in one block (the name right after the
+ * record), allocated once per added variable. A value of "" is the shared
+ * empty_value until the first real value arrives. */
 struct VontleTemplateVariable
 {
   char *name;
   char *value;
 };
+
+char empty_value[] = "";
+
+void
+free_value (char *value)
+{
+  if (value != empty_value)
+    g_free (value);
+}
 
 } // namespace
 
@@ -79,9 +91,19 @@ free_variable (void *data)
   auto *variable = static_cast<VontleTemplateVariable *> (data);
   if (variable == nullptr)
     return;
-  g_free (variable->value);
-  g_free (variable->name);
+  free_value (variable->value);
   g_free (variable);
+}
+
+VontleTemplateVariable *
+new_variable (const char *name)
+{
+  const size_t size = strlen (name) + 1;
+  auto *variable = static_cast<VontleTemplateVariable *> (g_malloc (sizeof (VontleTemplateVariable) + size));
+  variable->name = reinterpret_cast<char *> (variable + 1);
+  memcpy (variable->name, name, size);
+  variable->value = empty_value;
+  return variable;
 }
 
 /* Names are unique and variables are never removed, so the index answers
@@ -416,15 +438,13 @@ vontle_template_add_variable (VontleTemplate *object, const char *name)
   /* Without the list of variables (it could not be made) a new variable
    * would have nowhere to live. */
   auto *variable = priv->variables != nullptr
-                     ? static_cast<VontleTemplateVariable *> (g_malloc0 (sizeof (VontleTemplateVariable)))
+                     ? new_variable (name)
                      : nullptr;
   if (variable == nullptr)
     {
       VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Could not create new variable.");
       return false;
     }
-  variable->name = g_strdup (name);
-  variable->value = g_strdup ("");
   vontle_list_append (priv->variables, variable);
   g_hash_table_insert (priv->variable_index, variable->name, variable);
   if (g_hash_table_contains (priv->reference_index, name))
@@ -450,7 +470,7 @@ vontle_template_set_variable_value (VontleTemplate *object, const char *name, co
     return;
   /* Copied before the old value goes: value may point into it. */
   char *new_value = g_strdup (value);
-  g_free (variable->value);
+  free_value (variable->value);
   variable->value = new_value;
   g_signal_emit (object, signals[SIGNAL_VARIABLE_CHANGED], 0, name);
   g_signal_emit (object, signals[SIGNAL_CHANGED], 0);
