@@ -152,9 +152,9 @@ is_final_line_break (const char *rest)
 }
 
 /* Exactly what the name pattern accepts, end anchor included, without a
- * regex match per added variable: that match, with its match data, cost a
- * third of setting up a template. Without the compiled pattern nothing is a
- * name, as before. */
+ * regex match per added variable: that match, with its match data, was
+ * about a third of the work of adding one. Without the compiled pattern
+ * nothing is a name, as before. */
 bool
 is_valid_name (const VontleTemplatePrivate *priv, const char *name)
 {
