@@ -16,4 +16,8 @@ void list_remove_at (VontleList *list, size_t index);
  * stores DATA in its slot. INDEX must be below the list's size. */
 void list_replace_at (VontleList *list, size_t index, void *data);
 
+/* Appends N elements in order, as N calls of vontle_list_append would,
+ * growing the array once. LIST must not be null. */
+void list_append_all (VontleList *list, void *const *elements, size_t n);
+
 } // namespace vontle

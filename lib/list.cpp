@@ -85,12 +85,13 @@ resort_after_append (VontleList *list)
   slots[low] = added;
 }
 
-/* Every insertion grows the array by exactly one slot. A failure is reported
- * under vontle_list_append whichever operation was growing the list. */
+/* Every insertion grows the array by exactly one slot per element, so the
+ * array always holds exactly size slots. A failure is reported under
+ * vontle_list_append whichever operation was growing the list. */
 bool
-grow_by_one (VontleList *list)
+grow_by (VontleList *list, size_t n)
 {
-  auto *new_start = static_cast<void **> (g_realloc_n (list->start, list->size + 1, sizeof (void *)));
+  auto *new_start = static_cast<void **> (g_realloc_n (list->start, list->size + n, sizeof (void *)));
   if (!vontle::check (new_start != nullptr, "vontle_list_append", "new_start != NULL"))
     return false;
   list->start = new_start;
@@ -124,6 +125,24 @@ vontle::list_replace_at (VontleList *list, size_t index, void *data)
   if (list->free != nullptr)
     list->free (list->start[index]);
   list->start[index] = data;
+}
+
+/* The same list as appending each element in turn, with one reallocation:
+ * a batch of many appends otherwise pays a reallocation, and now and then a
+ * move of the whole array, per element. A sorted list takes them one by one. */
+void
+vontle::list_append_all (VontleList *list, void *const *elements, size_t n)
+{
+  if (list->cmp != nullptr)
+    {
+      for (size_t i = 0; i < n; i++)
+        vontle_list_append (list, elements[i]);
+      return;
+    }
+  if (n == 0 || !grow_by (list, n))
+    return;
+  memcpy (list->start + list->size, elements, n * sizeof (void *));
+  list->size += n;
 }
 
 VontleList *
@@ -182,7 +201,7 @@ vontle_list_free (VontleList *list)
 void
 vontle_list_append (VontleList *list, void *data)
 {
-  if (!VONTLE_CHECK (list != NULL) || !grow_by_one (list))
+  if (!VONTLE_CHECK (list != NULL) || !grow_by (list, 1))
     return;
   list->start[list->size++] = data;
   if (list->cmp != nullptr)
@@ -199,7 +218,7 @@ vontle_list_prepend (VontleList *list, void *data)
       vontle_list_append (list, data);
       return;
     }
-  if (!grow_by_one (list))
+  if (!grow_by (list, 1))
     return;
   memmove (list->start + 1, list->start, list->size * sizeof (void *));
   list->start[0] = data;

@@ -1,5 +1,6 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-private.h"
+#include "list-private.h"
 #include <algorithm>
 #include <cstring>
 
@@ -42,7 +43,8 @@ struct VontleTemplatePrivate
   VontleList *variables;
   /* name -> record of the variables list, sharing the record's name. */
   GHashTable *variable_index;
-  /* The set of referenced names, borrowing them from referenced_variables. */
+  /* The referenced names (each mapped to TRUE), borrowing them from
+   * referenced_variables. */
   GHashTable *reference_index;
   /* How many referenced names have no variable, as of the last scan and the
    * variables added since. ready is written only by the two default
@@ -167,27 +169,41 @@ is_valid_name (const VontleTemplatePrivate *priv, const char *name)
 
 /* ----------------------------------------------------- class handlers -- */
 
-/* Records NAME once among the referenced names, taking it over. Returns
- * false when it was recorded before (and is released). The index holds every
- * name the list holds, borrowing the list's strings; without the list (it
- * could not be made) the index owns the names itself. */
-bool
-add_reference (VontleTemplatePrivate *priv, char *name)
+/* Puts the referenced names a scan has found since the last call (FOUND)
+ * into the list, with one growth of the list instead of one per name. */
+void
+flush_references (VontleTemplatePrivate *priv, GPtrArray *found)
 {
-  if (g_hash_table_contains (priv->reference_index, name))
+  if (priv->referenced_variables != nullptr)
+    vontle::list_append_all (priv->referenced_variables, found->pdata, found->len);
+  g_ptr_array_set_size (found, 0);
+}
+
+/* Records NAME once among the referenced names, taking it over. Returns
+ * false when it was recorded before (and is released). New names wait in
+ * FOUND for the list. The index holds every name the list holds, borrowing
+ * the list's strings; without the list (it could not be made) the index owns
+ * the names itself. */
+bool
+add_reference (VontleTemplatePrivate *priv, GPtrArray *found, char *name)
+{
+  /* One lookup: the index maps names to a flag, so inserting a name it has
+   * keeps the indexed string and only says so. */
+  if (!g_hash_table_insert (priv->reference_index, name, GINT_TO_POINTER (TRUE)))
     {
-      g_free (name);
+      /* An index that owns its names has released this copy itself. */
+      if (priv->referenced_variables != nullptr)
+        g_free (name);
       return false;
     }
-  g_hash_table_add (priv->reference_index, name);
-  if (priv->referenced_variables != nullptr)
-    vontle_list_append (priv->referenced_variables, name);
+  g_ptr_array_add (found, name);
   return true;
 }
 
 /* One scan: each name is indexed at its first appearance and looked up among
  * the variables once, so the count of missing names is exact. Only the first
- * missing name is logged. */
+ * missing name is logged; the list holds every name found before it by then,
+ * as a host's own logger might look. */
 void
 vontle_template_real_base_changed (VontleTemplate *object)
 {
@@ -197,17 +213,21 @@ vontle_template_real_base_changed (VontleTemplate *object)
   vontle_list_clear (priv->referenced_variables);
   priv->missing = 0;
 
+  g_autoptr (GPtrArray) found = g_ptr_array_new ();
   g_autoptr (GMatchInfo) match_info = nullptr;
   if (matches (priv->variable_regex, priv->base, &match_info))
     for (; g_match_info_matches (match_info); g_match_info_next (match_info, nullptr))
       {
         char *name = g_match_info_fetch (match_info, 1);
-        if (!add_reference (priv, name) || find_variable (priv, name) != nullptr)
+        if (!add_reference (priv, found, name) || find_variable (priv, name) != nullptr)
           continue;
-        if (priv->missing++ == 0)
-          /* Reported under the name of the slot it fills. */
-          vontle_log (G_STRLOC, "base_changed", VONTLE_LOG_DEBUG, "Variable '%s' not set.", name);
+        if (priv->missing++ != 0)
+          continue;
+        flush_references (priv, found);
+        /* Reported under the name of the slot it fills. */
+        vontle_log (G_STRLOC, "base_changed", VONTLE_LOG_DEBUG, "Variable '%s' not set.", name);
       }
+  flush_references (priv, found);
   priv->ready = priv->missing == 0;
 }
 
