@@ -322,7 +322,7 @@ vontle_list_merge (VontleList *list, VontleList *other)
     VONTLE_LOG_HERE (VONTLE_LOG_WARNING, "vontle_list_merge: merging lists with different free functions!");
   other->free = nullptr;
 
-  for (size_t i = 0; other->start != nullptr && i < other->size; i++)
-    vontle_list_append (list, other->start[i]);
+  if (other->start != nullptr)
+    vontle::list_append_all (list, other->start, other->size);
   return list;
 }
