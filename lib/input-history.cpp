@@ -421,8 +421,7 @@ vontle_input_history_reset (VontleInputHistory *history)
 char **
 vontle_input_history_dup_lines (VontleInputHistory *history)
 {
-  if (!vontle::check (VONTLE_IS_INPUT_HISTORY (history), __func__,
-                      "VONTLE_IS_INPUT_HISTORY(history) == true"))
+  if (!vontle::check (VONTLE_IS_INPUT_HISTORY (history), __func__, is_history_text))
     return nullptr;
   return vontle::dup_strings (vontle_input_history_list (history));
 }

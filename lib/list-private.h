@@ -20,4 +20,11 @@ void list_replace_at (VontleList *list, size_t index, void *data);
  * growing the array once. LIST must not be null. */
 void list_append_all (VontleList *list, void *const *elements, size_t n);
 
+/* Appends DATA to an unsorted list that only its owner touches, doubling
+ * its slots when the *CAPACITY allocated ones run out. Growing by one slot
+ * per element costs a reallocation, and often a move of the whole array,
+ * per append; a list with spare slots must never reach the other list
+ * operations that grow it, and vontle_list_free releases it as usual. */
+void list_append_spare (VontleList *list, void *data, size_t *capacity);
+
 } // namespace vontle

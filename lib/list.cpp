@@ -127,6 +127,17 @@ vontle::list_replace_at (VontleList *list, size_t index, void *data)
   list->start[index] = data;
 }
 
+void
+vontle::list_append_spare (VontleList *list, void *data, size_t *capacity)
+{
+  if (list->size == *capacity)
+    {
+      *capacity = MAX (size_t { 8 }, 2 * *capacity);
+      list->start = g_renew (void *, list->start, *capacity);
+    }
+  list->start[list->size++] = data;
+}
+
 /* The same list as appending each element in turn, with one reallocation:
  * a batch of many appends otherwise pays a reallocation, and now and then a
  * move of the whole array, per element. A sorted list takes them one by one. */

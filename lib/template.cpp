@@ -51,7 +51,7 @@ struct VontleTemplatePrivate
    * handlers (a subclass may replace them), so it is kept apart. */
   size_t missing;
   /* Slots allocated for variables; the list is the template's own and never
-   * lent, so it may hold more slots than variables (see keep_variable). */
+   * lent, so it may hold spare slots (vontle::list_append_spare). */
   size_t variables_capacity;
   bool ready;
 };
@@ -109,21 +109,6 @@ new_variable (const char *name)
   memcpy (variable->name, name, size);
   variable->value = empty_value;
   return variable;
-}
-
-/* Appends VARIABLE to the template's own list of variables, doubling its
- * slots when they run out: growing by one slot per variable cost a
- * reallocation, and often a move of the whole array, per added variable. */
-void
-keep_variable (VontleTemplatePrivate *priv, VontleTemplateVariable *variable)
-{
-  VontleList *list = priv->variables;
-  if (list->size == priv->variables_capacity)
-    {
-      priv->variables_capacity = MAX (size_t { 8 }, 2 * priv->variables_capacity);
-      list->start = g_renew (void *, list->start, priv->variables_capacity);
-    }
-  list->start[list->size++] = variable;
 }
 
 /* Names are unique and variables are never removed, so the index answers
@@ -483,7 +468,7 @@ vontle_template_add_variable (VontleTemplate *object, const char *name)
       VONTLE_LOG_HERE (VONTLE_LOG_DEBUG, "Could not create new variable.");
       return false;
     }
-  keep_variable (priv, variable);
+  vontle::list_append_spare (priv->variables, variable, &priv->variables_capacity);
   g_hash_table_insert (priv->variable_index, variable->name, variable);
   if (g_hash_table_contains (priv->reference_index, name))
     priv->missing--;
