@@ -38,6 +38,8 @@ fill_list (ExampleCommandPane *self)
       gtk_label_set_xalign (GTK_LABEL (label), 0);
       gtk_label_set_ellipsize (GTK_LABEL (label), PANGO_ELLIPSIZE_END);
       gtk_widget_add_css_class (label, "monospace");
+      g_object_set (label, "margin-start", 12, "margin-end", 12, "margin-top", 6, "margin-bottom", 6,
+                    NULL);
       gtk_list_box_append (self->list, label);
     }
 }
@@ -194,7 +196,6 @@ history_frame (ExampleCommandPane *self)
   self->list = GTK_LIST_BOX (gtk_list_box_new ());
   gtk_widget_set_name (GTK_WIDGET (self->list), "history-list");
   gtk_list_box_set_selection_mode (self->list, GTK_SELECTION_SINGLE);
-  gtk_widget_add_css_class (GTK_WIDGET (self->list), "rich-list");
   gtk_list_box_set_placeholder (self->list, gtk_label_new ("No commands yet"));
   GtkWidget *scrolled = gtk_scrolled_window_new ();
   gtk_scrolled_window_set_child (GTK_SCROLLED_WINDOW (scrolled), GTK_WIDGET (self->list));

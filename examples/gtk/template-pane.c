@@ -64,6 +64,7 @@ static GtkWidget *
 new_row (ExampleTemplatePane *self, const char *name)
 {
   GtkWidget *box = gtk_box_new (GTK_ORIENTATION_HORIZONTAL, 12);
+  g_object_set (box, "margin-start", 8, "margin-end", 4, "margin-top", 2, "margin-bottom", 2, NULL);
   GtkWidget *label = gtk_label_new (name);
   gtk_label_set_xalign (GTK_LABEL (label), 0);
   gtk_label_set_width_chars (GTK_LABEL (label), 10);

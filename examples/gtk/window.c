@@ -119,6 +119,7 @@ example_window_init (ExampleWindow *self)
                                    self);
 
   self->stack = GTK_STACK (gtk_stack_new ());
+  gtk_widget_set_name (GTK_WIDGET (self->stack), "pages");
   gtk_stack_set_transition_type (self->stack, GTK_STACK_TRANSITION_TYPE_CROSSFADE);
   g_autoptr (VontleInputHistoryIO) io = example_history_io_new (EXAMPLE_APPLICATION_ID);
   self->command_pane = example_command_pane_new (io);
