@@ -9,4 +9,7 @@ for tool in dbus-run-session xvfb-run xauth; do
   fi
 done
 export GDK_BACKEND=x11 GTK_A11Y=none NO_AT_BRIDGE=1
-exec dbus-run-session -- xvfb-run -a -s '-screen 0 1280x1024x24' "$@"
+# VONTLE_TEST_WRAPPER (e.g. valgrind and its options) runs the program
+# itself, not the display's tools.
+# shellcheck disable=SC2086
+exec dbus-run-session -- xvfb-run -a -s '-screen 0 1280x1024x24' ${VONTLE_TEST_WRAPPER:-} "$@"

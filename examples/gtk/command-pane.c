@@ -105,6 +105,9 @@ step_previous (GtkWidget *widget, const char *action_name, GVariant *parameter)
   const char *line = vontle_input_history_previous (self->history, text);
   if (line == NULL)
     {
+      /* Nothing matched: the next Up starts afresh from whatever is typed then. */
+      if (self->typed == NULL)
+        vontle_input_history_reset (self->history);
       gtk_widget_error_bell (widget);
       return;
     }
