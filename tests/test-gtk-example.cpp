@@ -144,13 +144,27 @@ protected:
     g_application_set_flags (G_APPLICATION (app),
                              GApplicationFlags (g_application_get_flags (G_APPLICATION (app))
                                                 | G_APPLICATION_NON_UNIQUE));
-    GObject *window_alive = nullptr, *app_alive = G_OBJECT (app);
-    g_object_add_weak_pointer (app_alive, reinterpret_cast<gpointer *> (&app_alive));
+    /* What valgrind and LeakSanitizer cannot see: an object that still
+     * has a signal handler stays reachable through GLib's handler table. */
+    std::vector<std::pair<std::string, GObject *>> alive;
+    auto watch = [&] (const char *what, gpointer object) {
+      alive.emplace_back (what, G_OBJECT (object));
+      g_object_add_weak_pointer (G_OBJECT (object), reinterpret_cast<gpointer *> (&alive.back ().second));
+    };
+    alive.reserve (8); /* the weak pointers point into the vector */
+    watch ("application", app);
     auto on_screen = [&] {
       window = gtk_application_get_active_window (GTK_APPLICATION (app));
       ASSERT_NE (window, nullptr);
-      window_alive = G_OBJECT (window);
-      g_object_add_weak_pointer (window_alive, reinterpret_cast<gpointer *> (&window_alive));
+      watch ("window", window);
+      VontleInputHistory *history
+        = example_command_pane_get_history (EXAMPLE_COMMAND_PANE (Widget ("command-pane")));
+      watch ("history", history);
+      VontleInputHistoryIO *io = nullptr;
+      g_object_get (history, "io", &io, nullptr);
+      watch ("history storage", io);
+      g_object_unref (io);
+      watch ("template", example_template_pane_get_template (EXAMPLE_TEMPLATE_PANE (Widget ("template-pane"))));
       ASSERT_TRUE (spin_until ([&] { return gtk_widget_get_mapped (GTK_WIDGET (window)); }));
       gtk_test_widget_wait_for_draw (GTK_WIDGET (window));
       body ();
@@ -165,9 +179,9 @@ protected:
                             &run_body);
     const char *argv[] = { "vontle-gtk-example", nullptr };
     EXPECT_EQ (g_application_run (G_APPLICATION (app), 1, const_cast<char **> (argv)), 0);
-    EXPECT_TRUE (spin_until ([&] { return window_alive == nullptr; })) << "window not released";
     g_object_unref (app);
-    EXPECT_TRUE (spin_until ([&] { return app_alive == nullptr; })) << "application not released";
+    for (auto &[what, object] : alive)
+      EXPECT_TRUE (spin_until ([&] { return object == nullptr; })) << what << " not released";
     app = nullptr;
     window = nullptr;
   }

@@ -272,3 +272,9 @@ example_command_pane_new (VontleInputHistoryIO *io)
   mark_list (self);
   return GTK_WIDGET (self);
 }
+
+VontleInputHistory *
+example_command_pane_get_history (ExampleCommandPane *self)
+{
+  return self->history;
+}

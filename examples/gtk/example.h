@@ -27,12 +27,14 @@ void example_window_load_template (ExampleWindow *window, GFile *file);
 #define EXAMPLE_TYPE_COMMAND_PANE (example_command_pane_get_type ())
 G_DECLARE_FINAL_TYPE (ExampleCommandPane, example_command_pane, EXAMPLE, COMMAND_PANE, GtkBox)
 GtkWidget *example_command_pane_new (VontleInputHistoryIO *io);
+VontleInputHistory *example_command_pane_get_history (ExampleCommandPane *pane);
 
 /* A template's base, a form with one row per referenced variable, a live
  * preview and a button that saves the result and opens it. */
 #define EXAMPLE_TYPE_TEMPLATE_PANE (example_template_pane_get_type ())
 G_DECLARE_FINAL_TYPE (ExampleTemplatePane, example_template_pane, EXAMPLE, TEMPLATE_PANE, GtkBox)
 GtkWidget *example_template_pane_new (void);
+VontleTemplate *example_template_pane_get_template (ExampleTemplatePane *pane);
 void example_template_pane_load (ExampleTemplatePane *pane, GFile *file);
 
 /* Where the command history is stored, for the given application id. */

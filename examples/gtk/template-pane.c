@@ -442,3 +442,9 @@ example_template_pane_new (void)
 {
   return g_object_new (EXAMPLE_TYPE_TEMPLATE_PANE, NULL);
 }
+
+VontleTemplate *
+example_template_pane_get_template (ExampleTemplatePane *self)
+{
+  return self->template;
+}

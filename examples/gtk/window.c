@@ -124,6 +124,8 @@ example_window_init (ExampleWindow *self)
   g_autoptr (VontleInputHistoryIO) io = example_history_io_new (EXAMPLE_APPLICATION_ID);
   self->command_pane = example_command_pane_new (io);
   self->template_pane = example_template_pane_new ();
+  gtk_widget_set_name (self->command_pane, "command-pane");
+  gtk_widget_set_name (self->template_pane, "template-pane");
   gtk_stack_add_titled (self->stack, self->command_pane, "commands", "Commands");
   gtk_stack_add_titled (self->stack, self->template_pane, "template", "Template");
   gtk_window_set_child (GTK_WINDOW (self), GTK_WIDGET (self->stack));
