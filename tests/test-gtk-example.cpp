@@ -275,6 +275,16 @@ protected:
     return names;
   }
 
+  /* The list's placeholder, when it is what the user sees. */
+  std::string ShownPlaceholder (const char *list)
+  {
+    for (GtkWidget *child = gtk_widget_get_first_child (Widget (list)); child != nullptr;
+         child = gtk_widget_get_next_sibling (child))
+      if (GTK_IS_LABEL (child) && gtk_widget_get_child_visible (child))
+        return gtk_label_get_text (GTK_LABEL (child));
+    return "";
+  }
+
   GtkEditable *RowEntry (const char *name)
   {
     GtkWidget *row = find (Widget ("variable-form"), name);
@@ -289,6 +299,7 @@ using Rows = std::vector<std::string>;
 TEST_F (GtkExampleTest, UpAndDownWalkTheLinesThatStartWithTheTypedText)
 {
   Session ([&] {
+    EXPECT_EQ (ShownPlaceholder ("history-list"), "No commands yet");
     for (const char *line : { "git status", "ls -l", "git commit -m 'Fix the walk'", "make check",
                               "cat .gitignore", "git log --oneline" })
       Enter (line);
@@ -384,6 +395,10 @@ TEST_F (GtkExampleTest, TheFormHasOneRowPerReferencedVariable)
     EXPECT_EQ (FormRows (), (Rows { "who", "when" }));
     EXPECT_STREQ (gtk_editable_get_text (RowEntry ("who")), "Ann");
     EXPECT_EQ (Label ("preview"), "Ann and @when@");
+    EXPECT_EQ (ShownPlaceholder ("variable-form"), "");
+    SetBase ("No variables here");
+    EXPECT_EQ (FormRows (), Rows {});
+    EXPECT_EQ (ShownPlaceholder ("variable-form"), "The base refers to no @name@");
   });
 }
 

@@ -28,9 +28,9 @@ row_text (GtkWidget *row)
 static void
 fill_list (ExampleCommandPane *self)
 {
-  GtkWidget *child;
-  while ((child = gtk_widget_get_first_child (GTK_WIDGET (self->list))) != NULL)
-    gtk_list_box_remove (self->list, child);
+  GtkListBoxRow *row; /* rows only: the placeholder is a child too */
+  while ((row = gtk_list_box_get_row_at_index (self->list, 0)) != NULL)
+    gtk_list_box_remove (self->list, GTK_WIDGET (row));
   g_auto (GStrv) lines = vontle_input_history_dup_lines (self->history);
   for (guint i = lines != NULL ? g_strv_length (lines) : 0; i > 0; i--)
     {
@@ -194,12 +194,21 @@ add_key_shortcuts (ExampleCommandPane *self)
 }
 
 static GtkWidget *
+placeholder (const char *text)
+{
+  GtkWidget *label = gtk_label_new (text);
+  gtk_widget_add_css_class (label, "dim-label");
+  g_object_set (label, "margin-top", 18, "margin-bottom", 18, NULL);
+  return label;
+}
+
+static GtkWidget *
 history_frame (ExampleCommandPane *self)
 {
   self->list = GTK_LIST_BOX (gtk_list_box_new ());
   gtk_widget_set_name (GTK_WIDGET (self->list), "history-list");
   gtk_list_box_set_selection_mode (self->list, GTK_SELECTION_SINGLE);
-  gtk_list_box_set_placeholder (self->list, gtk_label_new ("No commands yet"));
+  gtk_list_box_set_placeholder (self->list, placeholder ("No commands yet"));
   GtkWidget *scrolled = gtk_scrolled_window_new ();
   gtk_scrolled_window_set_child (GTK_SCROLLED_WINDOW (scrolled), GTK_WIDGET (self->list));
   gtk_scrolled_window_set_policy (GTK_SCROLLED_WINDOW (scrolled), GTK_POLICY_NEVER,

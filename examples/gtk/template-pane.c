@@ -91,19 +91,19 @@ new_row (ExampleTemplatePane *self, const char *name)
 static void
 on_base_changed (VontleTemplate *template, ExampleTemplatePane *self)
 {
-  GtkWidget *child;
-  while ((child = gtk_widget_get_first_child (GTK_WIDGET (self->form))) != NULL)
-    gtk_list_box_remove (self->form, child);
+  GtkListBoxRow *row; /* rows only: the placeholder is a child too */
+  while ((row = gtk_list_box_get_row_at_index (self->form, 0)) != NULL)
+    gtk_list_box_remove (self->form, GTK_WIDGET (row));
   g_auto (GStrv) names = vontle_template_dup_referenced_names (template);
   for (char **name = names; name != NULL && *name != NULL; name++)
     {
-      GtkWidget *row = g_hash_table_lookup (self->rows, *name);
-      if (row == NULL)
+      GtkWidget *name_row = g_hash_table_lookup (self->rows, *name);
+      if (name_row == NULL)
         {
-          row = new_row (self, *name);
-          g_hash_table_insert (self->rows, g_strdup (*name), row);
+          name_row = new_row (self, *name);
+          g_hash_table_insert (self->rows, g_strdup (*name), name_row);
         }
-      gtk_list_box_append (self->form, row);
+      gtk_list_box_append (self->form, name_row);
     }
 }
 
@@ -333,7 +333,10 @@ editing_column (ExampleTemplatePane *self)
   self->form = GTK_LIST_BOX (gtk_list_box_new ());
   gtk_widget_set_name (GTK_WIDGET (self->form), "variable-form");
   gtk_list_box_set_selection_mode (self->form, GTK_SELECTION_NONE);
-  gtk_list_box_set_placeholder (self->form, gtk_label_new ("The base refers to no @name@"));
+  GtkWidget *none = gtk_label_new ("The base refers to no @name@");
+  gtk_widget_add_css_class (none, "dim-label");
+  g_object_set (none, "margin-top", 18, "margin-bottom", 18, NULL);
+  gtk_list_box_set_placeholder (self->form, none);
   gtk_box_append (GTK_BOX (column), heading ("Variables"));
   gtk_box_append (GTK_BOX (column), framed (GTK_WIDGET (self->form), TRUE));
   gtk_widget_set_size_request (column, 320, -1);
