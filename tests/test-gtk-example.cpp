@@ -375,6 +375,49 @@ TEST_F (GtkExampleTest, HistoryAndWindowSizeOutliveTheApplication)
   });
 }
 
+/* Two windows, or two instances, append to one file; the next start reads
+ * each line once, at its newest place. */
+TEST_F (GtkExampleTest, InstancesShareTheHistoryFile)
+{
+  g_autoptr (VontleInputHistoryIO) first_io = example_history_io_new (EXAMPLE_APPLICATION_ID);
+  g_autoptr (VontleInputHistoryIO) second_io = example_history_io_new (EXAMPLE_APPLICATION_ID);
+  g_autoptr (VontleInputHistory) first = vontle_input_history_new (first_io);
+  g_autoptr (VontleInputHistory) second = vontle_input_history_new (second_io);
+  vontle_input_history_append (first, "make");
+  vontle_input_history_append (second, "ls");
+  vontle_input_history_append (first, "make");
+  vontle_input_history_append (second, "git log");
+  Session ([&] { EXPECT_EQ (HistoryRows (), (Rows { "git log", "make", "ls" })); });
+}
+
+/* A history file that cannot be written to costs the lines of this
+ * session only. */
+TEST_F (GtkExampleTest, AnUnwritableHistoryFileLeavesTheWalkWorking)
+{
+  g_autofree char *path = example_state_file (EXAMPLE_APPLICATION_ID, "history");
+  ASSERT_EQ (g_mkdir_with_parents (path, 0700), 0); /* a directory where the file goes */
+  Session ([&] {
+    Enter ("make check");
+    Enter ("ls");
+    Type ("m");
+    press (Entry (), GDK_KEY_Up);
+    EXPECT_EQ (EntryText (), "make check");
+  });
+  Session ([&] { EXPECT_EQ (HistoryRows (), Rows {}); });
+}
+
+TEST_F (GtkExampleTest, CtrlQuestionShowsTheShortcuts)
+{
+  Session ([&] {
+    GtkWindow *overlay = GTK_WINDOW (gtk_application_window_get_help_overlay (GTK_APPLICATION_WINDOW (window)));
+    ASSERT_NE (overlay, nullptr);
+    EXPECT_FALSE (gtk_widget_get_visible (GTK_WIDGET (overlay)));
+    ASSERT_TRUE (Accel ("<Control>question"));
+    EXPECT_TRUE (spin_until ([&] { return gtk_widget_get_mapped (GTK_WIDGET (overlay)); }));
+    gtk_window_close (overlay);
+  });
+}
+
 TEST_F (GtkExampleTest, TheFormHasOneRowPerReferencedVariable)
 {
   Session ([&] {
