@@ -499,6 +499,36 @@ TEST_F (GtkExampleTest, AnOpenedFileBecomesTheBase)
   });
 }
 
+/* Ctrl+O: the user picks the file in the file chooser. */
+TEST_F (GtkExampleTest, CtrlOOpensTheChosenFile)
+{
+  Session ([&] {
+    const std::string path = Desktop::path ("chosen.txt");
+    std::ofstream (path) << "@a@ @b@";
+    ASSERT_TRUE (Accel ("<Control>o"));
+    GtkWidget *chooser = nullptr;
+    ASSERT_TRUE (spin_until ([&] {
+      GListModel *toplevels = gtk_window_get_toplevels (); /* GTK's own */
+      for (guint i = 0; chooser == nullptr && i < g_list_model_get_n_items (toplevels); i++)
+        {
+          g_autoptr (GObject) toplevel = G_OBJECT (g_list_model_get_item (toplevels, i));
+          if (GTK_IS_FILE_CHOOSER_DIALOG (toplevel) && gtk_widget_get_mapped (GTK_WIDGET (toplevel)))
+            chooser = GTK_WIDGET (toplevel);
+        }
+      return chooser != nullptr;
+    }));
+    g_autoptr (GFile) file = g_file_new_for_path (path.c_str ());
+    ASSERT_TRUE (gtk_file_chooser_set_file (GTK_FILE_CHOOSER (chooser), file, nullptr));
+    ASSERT_TRUE (spin_until ([&] { /* selected once the folder is read */
+      g_autoptr (GFile) selected = gtk_file_chooser_get_file (GTK_FILE_CHOOSER (chooser));
+      return selected != nullptr && g_file_equal (selected, file);
+    }));
+    gtk_dialog_response (GTK_DIALOG (chooser), GTK_RESPONSE_ACCEPT);
+    ASSERT_TRUE (spin_until ([&] { return FormRows () == Rows { "a", "b" }; }));
+    EXPECT_EQ (Label ("status"), "Opened " + path);
+  });
+}
+
 } // namespace
 
 int

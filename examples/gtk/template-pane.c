@@ -228,8 +228,7 @@ on_open_response (GtkNativeDialog *dialog, int response, ExampleTemplatePane *se
                              : NULL;
   if (file != NULL)
     example_template_pane_load (self, file);
-  gtk_native_dialog_destroy (dialog);
-  g_object_unref (dialog);
+  g_object_unref (dialog); /* the reference open_template took */
 }
 
 static void
