@@ -7,6 +7,7 @@
  * pane are saved there as PNG files. */
 #include "vontle-test.h"
 
+#include <algorithm>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -388,6 +389,32 @@ TEST_F (GtkExampleTest, InstancesShareTheHistoryFile)
   vontle_input_history_append (first, "make");
   vontle_input_history_append (second, "git log");
   Session ([&] { EXPECT_EQ (HistoryRows (), (Rows { "git log", "make", "ls" })); });
+}
+
+/* Rewritten at start-up when it has grown, keeping the newest entries up
+ * to the limit, each once, and mending a record a crash cut short. */
+TEST_F (GtkExampleTest, TheHistoryFileStaysBounded)
+{
+  g_autofree char *path = example_state_file (EXAMPLE_APPLICATION_ID, "history");
+  g_autofree char *dir = g_path_get_dirname (path);
+  g_mkdir_with_parents (dir, 0700);
+  {
+    std::ofstream file (path);
+    for (int i = 0; i < 3000; i++)
+      file << "echo " << i % 1500 << "\n";
+    file << "echo cut sh";
+  }
+  g_autoptr (VontleInputHistoryIO) io = example_history_io_new (EXAMPLE_APPLICATION_ID);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
+  vontle_input_history_append (history, "ls");
+  g_auto (GStrv) lines = vontle_input_history_dup_lines (history);
+  ASSERT_EQ (g_strv_length (lines), 1000u);
+  EXPECT_STREQ (lines[0], "echo 502");
+  EXPECT_STREQ (lines[998], "echo cut sh");
+  const std::string stored = read_file (path);
+  EXPECT_EQ (std::count (stored.begin (), stored.end (), '\n'), 1001); /* the rewrite's 1000, "ls" */
+  EXPECT_TRUE (stored.starts_with ("echo 501\necho 502\n"));
+  EXPECT_TRUE (stored.ends_with ("echo 1499\necho cut sh\nls\n"));
 }
 
 /* A history file that cannot be written to costs the lines of this

@@ -2,8 +2,9 @@
 /* The command history's storage: one line per entry in
  * $XDG_STATE_HOME/APPLICATION_ID/history, each new entry added with one
  * write under an advisory lock, so that two windows or two instances never
- * interleave their lines. The file is read once, when the store is made; the
- * history's later reads are served from memory. */
+ * interleave their lines. The file is read once, when the store is made, and
+ * rewritten then when it has grown to twice what it holds; the history's
+ * later reads are served from memory. */
 /* flock */
 #define _DEFAULT_SOURCE
 
@@ -13,8 +14,13 @@
 #include <string.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <glib/gstdio.h>
+
+/* The newest entries kept; older ones go when the file is rewritten. This
+ * also bounds what is read at start-up. */
+#define HISTORY_LIMIT 1000
 
 #define EXAMPLE_TYPE_HISTORY_STORE (example_history_store_get_type ())
 G_DECLARE_FINAL_TYPE (ExampleHistoryStore, example_history_store, EXAMPLE, HISTORY_STORE, GObject)
@@ -40,18 +46,82 @@ remember (ExampleHistoryStore *self, const char *line)
     if (g_strcmp0 (self->lines->pdata[i - 1], line) == 0)
       g_ptr_array_remove_index (self->lines, i - 1);
   g_ptr_array_add (self->lines, g_strdup (line));
+  if (self->lines->len > HISTORY_LIMIT)
+    g_ptr_array_remove_index (self->lines, 0);
+}
+
+/* The file at path, opened for appending and locked. A rewrite replaces the
+ * file while another store may wait for the lock on the old one: the lock
+ * counts only once it is held on the file that the path still names. */
+static int
+open_locked (const char *path)
+{
+  for (int attempt = 0; attempt < 8; attempt++)
+    {
+      int fd = g_open (path, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+      if (fd < 0)
+        return -1;
+      struct stat held, named;
+      if (flock (fd, LOCK_EX) == 0 && fstat (fd, &held) == 0 && g_stat (path, &named) == 0
+          && held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+        return fd;
+      int saved = errno;
+      close (fd);
+      errno = saved;
+    }
+  return -1;
+}
+
+/* The records from the newest back, each line once, at most the limit. */
+static void
+take_lines (ExampleHistoryStore *self, char **records, guint n_records)
+{
+  g_autoptr (GHashTable) seen = g_hash_table_new (g_str_hash, g_str_equal);
+  for (guint i = n_records; i > 0 && g_hash_table_size (seen) < HISTORY_LIMIT; i--)
+    {
+      const char *line = records[i - 1];
+      if (*line != '\0' && g_utf8_validate (line, -1, NULL) && g_hash_table_add (seen, (gpointer) line))
+        g_ptr_array_add (self->lines, g_strdup (line));
+    }
+  for (guint i = 0, j = self->lines->len; j > i + 1; i++, j--) /* oldest first */
+    {
+      gpointer newer = self->lines->pdata[i];
+      self->lines->pdata[i] = self->lines->pdata[j - 1];
+      self->lines->pdata[j - 1] = newer;
+    }
+}
+
+/* Through a temporary file in the same directory, synced, then renamed. */
+static void
+rewrite (ExampleHistoryStore *self)
+{
+  g_autoptr (GString) contents = g_string_new (NULL);
+  for (guint i = 0; i < self->lines->len; i++)
+    g_string_append_printf (contents, "%s\n", (const char *) self->lines->pdata[i]);
+  g_autoptr (GError) error = NULL;
+  if (!g_file_set_contents (self->path, contents->str, (gssize) contents->len, &error))
+    g_message ("history: cannot rewrite %s: %s", self->path, error->message);
 }
 
 static void
 load (ExampleHistoryStore *self)
 {
+  int fd = open_locked (self->path);
+  if (fd < 0)
+    return; /* nothing can be stored: appends will say so */
   g_autofree char *contents = NULL;
-  if (!g_file_get_contents (self->path, &contents, NULL, NULL))
-    return; /* nothing stored yet */
-  g_auto (GStrv) lines = g_strsplit (contents, "\n", -1);
-  for (char **line = lines; *line != NULL; line++)
-    if (**line != '\0' && g_utf8_validate (*line, -1, NULL))
-      remember (self, *line);
+  gsize length = 0;
+  if (g_file_get_contents (self->path, &contents, &length, NULL))
+    {
+      g_auto (GStrv) records = g_strsplit (contents, "\n", -1);
+      guint n_records = g_strv_length (records);
+      take_lines (self, records, n_records);
+      /* Also when a crash cut the last record short: the next record
+       * would otherwise be appended to it. */
+      if (n_records > 2 * self->lines->len + 16 || (length > 0 && contents[length - 1] != '\n'))
+        rewrite (self);
+    }
+  close (fd); /* also releases the lock */
 }
 
 /* One write of the whole record, so that a crash leaves at most a partial
@@ -59,13 +129,10 @@ load (ExampleHistoryStore *self)
 static void
 store (ExampleHistoryStore *self, const char *line)
 {
-  g_autofree char *dir = g_path_get_dirname (self->path);
   g_autofree char *record = g_strconcat (line, "\n", NULL);
-  int fd = -1;
-  if (g_mkdir_with_parents (dir, 0700) != 0
-      || (fd = g_open (self->path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600)) < 0
-      || flock (fd, LOCK_EX) != 0
-      || write (fd, record, strlen (record)) != (ssize_t) strlen (record))
+  const size_t length = strlen (record);
+  int fd = open_locked (self->path);
+  if (fd < 0 || write (fd, record, length) != (ssize_t) length)
     g_message ("history: cannot store a line in %s: %s", self->path, g_strerror (errno));
   if (fd >= 0)
     close (fd); /* also releases the lock */
@@ -127,6 +194,8 @@ example_history_io_new (const char *application_id)
 {
   ExampleHistoryStore *self = g_object_new (EXAMPLE_TYPE_HISTORY_STORE, NULL);
   self->path = example_state_file (application_id, "history");
+  g_autofree char *dir = g_path_get_dirname (self->path);
+  g_mkdir_with_parents (dir, 0700); /* a failure shows when the file is opened */
   load (self);
   return VONTLE_INPUT_HISTORY_IO (self);
 }
