@@ -526,9 +526,16 @@ TEST_F (GtkExampleTest, AnOpenedFileBecomesTheBase)
   });
 }
 
-/* Ctrl+O: the user picks the file in the file chooser. */
+/* Ctrl+O: the user picks the file in the file chooser. GTK's chooser
+ * leaves objects of its own behind (folder listings, cloud providers), so
+ * the leak checkers leave it out: the gtkmemcheck setup through
+ * GTEST_FILTER, AddressSanitizer here. */
 TEST_F (GtkExampleTest, CtrlOOpensTheChosenFile)
 {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP () << "GTK's file chooser leaks under LeakSanitizer";
+#endif
+  GObject *chooser_alive = nullptr;
   Session ([&] {
     const std::string path = Desktop::path ("chosen.txt");
     std::ofstream (path) << "@a@ @b@";
@@ -544,6 +551,8 @@ TEST_F (GtkExampleTest, CtrlOOpensTheChosenFile)
         }
       return chooser != nullptr;
     }));
+    chooser_alive = G_OBJECT (chooser);
+    g_object_add_weak_pointer (chooser_alive, reinterpret_cast<gpointer *> (&chooser_alive));
     g_autoptr (GFile) file = g_file_new_for_path (path.c_str ());
     ASSERT_TRUE (gtk_file_chooser_set_file (GTK_FILE_CHOOSER (chooser), file, nullptr));
     ASSERT_TRUE (spin_until ([&] { /* selected once the folder is read */
@@ -554,6 +563,7 @@ TEST_F (GtkExampleTest, CtrlOOpensTheChosenFile)
     ASSERT_TRUE (spin_until ([&] { return FormRows () == Rows { "a", "b" }; }));
     EXPECT_EQ (Label ("status"), "Opened " + path);
   });
+  EXPECT_TRUE (spin_until ([&] { return chooser_alive == nullptr; })) << "chooser not released";
 }
 
 } // namespace
