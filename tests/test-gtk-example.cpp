@@ -181,8 +181,9 @@ protected:
     const char *argv[] = { "vontle-gtk-example", nullptr };
     EXPECT_EQ (g_application_run (G_APPLICATION (app), 1, const_cast<char **> (argv)), 0);
     g_object_unref (app);
-    for (auto &[what, object] : alive)
-      EXPECT_TRUE (spin_until ([&] { return object == nullptr; })) << what << " not released";
+    for (auto &watched : alive)
+      EXPECT_TRUE (spin_until ([&] { return watched.second == nullptr; }))
+        << watched.first << " not released";
     app = nullptr;
     window = nullptr;
   }
