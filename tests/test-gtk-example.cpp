@@ -11,7 +11,6 @@
 #include <deque>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -61,10 +60,8 @@ public:
 std::string
 read_file (const std::string &name)
 {
-  std::ifstream file (name);
-  std::stringstream text;
-  text << file.rdbuf ();
-  return text.str ();
+  g_autofree char *contents = nullptr;
+  return g_file_get_contents (name.c_str (), &contents, nullptr, nullptr) ? contents : "";
 }
 
 /* Runs the main loop until done () holds, for at most five seconds. */
@@ -375,21 +372,6 @@ TEST_F (GtkExampleTest, HistoryAndWindowSizeOutliveTheApplication)
     press (Entry (), GDK_KEY_Up);
     EXPECT_EQ (EntryText (), "echo kept");
   });
-}
-
-/* Two windows, or two instances, append to one file; the next start reads
- * each line once, at its newest place. */
-TEST_F (GtkExampleTest, InstancesShareTheHistoryFile)
-{
-  g_autoptr (VontleInputHistoryIO) first_io = example_history_io_new (EXAMPLE_APPLICATION_ID);
-  g_autoptr (VontleInputHistoryIO) second_io = example_history_io_new (EXAMPLE_APPLICATION_ID);
-  g_autoptr (VontleInputHistory) first = vontle_input_history_new (first_io);
-  g_autoptr (VontleInputHistory) second = vontle_input_history_new (second_io);
-  vontle_input_history_append (first, "make");
-  vontle_input_history_append (second, "ls");
-  vontle_input_history_append (first, "make");
-  vontle_input_history_append (second, "git log");
-  Session ([&] { EXPECT_EQ (HistoryRows (), (Rows { "git log", "make", "ls" })); });
 }
 
 /* Rewritten at start-up when it has grown, keeping the newest entries up
