@@ -127,7 +127,8 @@ protected:
   void SetUp () override
   {
     GLibLogTest::SetUp ();
-    const std::string state = Desktop::path ("state/") + ::testing::UnitTest::GetInstance ()->current_test_info ()->name ();
+    const auto *test = ::testing::UnitTest::GetInstance ()->current_test_info ();
+    const std::string state = Desktop::path ("state/") + test->name ();
     g_setenv ("XDG_STATE_HOME", state.c_str (), TRUE);
   }
 
@@ -162,7 +163,8 @@ protected:
       g_object_get (history, "io", &io, nullptr);
       watch ("history storage", io);
       g_object_unref (io);
-      watch ("template", example_template_pane_get_template (EXAMPLE_TEMPLATE_PANE (Widget ("template-pane"))));
+      GtkWidget *template_pane = Widget ("template-pane");
+      watch ("template", example_template_pane_get_template (EXAMPLE_TEMPLATE_PANE (template_pane)));
       ASSERT_TRUE (spin_until ([&] { return gtk_widget_get_mapped (GTK_WIDGET (window)); }));
       gtk_test_widget_wait_for_draw (GTK_WIDGET (window));
       body ();
@@ -249,7 +251,8 @@ protected:
       {
         if (!GTK_IS_LIST_BOX_ROW (row))
           continue;
-        std::string text = gtk_label_get_text (GTK_LABEL (gtk_list_box_row_get_child (GTK_LIST_BOX_ROW (row))));
+        GtkWidget *label = gtk_list_box_row_get_child (GTK_LIST_BOX_ROW (row));
+        std::string text = gtk_label_get_text (GTK_LABEL (label));
         if (gtk_widget_has_css_class (row, "dim-label"))
           text = "(" + text + ")";
         if (gtk_list_box_row_is_selected (GTK_LIST_BOX_ROW (row)))
@@ -288,8 +291,10 @@ protected:
   {
     GtkWidget *row = find (Widget ("variable-form"), name);
     EXPECT_NE (row, nullptr) << name;
-    return row != nullptr ? GTK_EDITABLE (gtk_widget_get_last_child (gtk_list_box_row_get_child (GTK_LIST_BOX_ROW (row))))
-                          : nullptr;
+    if (row == nullptr)
+      return nullptr;
+    GtkWidget *box = gtk_list_box_row_get_child (GTK_LIST_BOX_ROW (row));
+    return GTK_EDITABLE (gtk_widget_get_last_child (box)); /* the label, then the entry */
   }
 };
 
@@ -419,7 +424,8 @@ TEST_F (GtkExampleTest, AnUnwritableHistoryFileLeavesTheWalkWorking)
 TEST_F (GtkExampleTest, CtrlQuestionShowsTheShortcuts)
 {
   Session ([&] {
-    GtkWindow *overlay = GTK_WINDOW (gtk_application_window_get_help_overlay (GTK_APPLICATION_WINDOW (window)));
+    GtkWindow *overlay
+      = GTK_WINDOW (gtk_application_window_get_help_overlay (GTK_APPLICATION_WINDOW (window)));
     ASSERT_NE (overlay, nullptr);
     EXPECT_FALSE (gtk_widget_get_visible (GTK_WIDGET (overlay)));
     ASSERT_TRUE (Accel ("<Control>question"));

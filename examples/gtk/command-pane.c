@@ -67,11 +67,12 @@ mark_list (ExampleCommandPane *self)
       if (self->typed != NULL && g_strcmp0 (row_text (row), text) == 0)
         gtk_list_box_select_row (self->list, GTK_LIST_BOX_ROW (row));
     }
-  g_autofree char *status
-    = *prefix == '\0' ? g_strdup_printf (g_dngettext (NULL, "%u earlier command", "%u earlier commands", matches), matches)
-                      : g_strdup_printf (g_dngettext (NULL, "%u earlier command starts with “%s”",
-                                                      "%u earlier commands start with “%s”", matches),
-                                         matches, prefix);
+  g_autofree char *status = g_strdup_printf ("%u earlier command%s", matches, matches == 1 ? "" : "s");
+  if (*prefix != '\0')
+    {
+      g_autofree char *counted = g_steal_pointer (&status);
+      status = g_strdup_printf ("%s %s with “%s”", counted, matches == 1 ? "starts" : "start", prefix);
+    }
   gtk_label_set_text (self->status, status);
 }
 
