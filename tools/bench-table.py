@@ -30,6 +30,8 @@ PAIRS = [
      "BM_HistoryPreviousFirstByteMiss", "BM_HandPrefixScanFirstByteMiss", 1.2),
     ("history previous, 100 000 entries, oldest matches (+ reset)",
      "BM_HistoryPreviousOldestOnly", "BM_HandPrefixScanOldestOnly", 1.2),
+    ("history load through the lines reader/writer vs the same strings into a GPtrArray",
+     "BM_HistoryLoadLines", "BM_GPtrArrayLoadLines", 1.5),
     ("template evaluate, 1 MB, 10 000 refs, 100 vars",
      "BM_TemplateEvaluate", "BM_HandSubstitute", 2.0),
     ("template setup: set a base of n distinct names, add each as a variable",
