@@ -57,7 +57,10 @@ def load_run(directory):
     """Median CPU time per benchmark run name, in nanoseconds."""
     medians = {}
     for path in sorted(directory.glob("*.json")):
-        data = json.loads(path.read_text())
+        text = path.read_text()
+        if not text.strip():
+            continue  # a program whose benchmarks a filter left out writes nothing
+        data = json.loads(text)
         for entry in data.get("benchmarks", []):
             if entry.get("aggregate_name") != "median" or entry.get("error_occurred"):
                 continue
