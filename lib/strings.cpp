@@ -104,7 +104,9 @@ vontle_replace_substring (const char *string, const char *old, const char *repla
 {
   if (string == nullptr || old == nullptr || replacement == nullptr)
     return nullptr;
-  const std::string_view text (string), sought (old), with (replacement);
+  const std::string_view text (string);
+  const std::string_view sought (old);
+  const std::string_view with (replacement);
   if (text.empty () || sought.empty ())
     return static_cast<char *> (g_memdup2 (string, text.size () + 1));
   /* A replacement no longer than what it replaces never lengthens the text,
