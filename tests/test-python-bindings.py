@@ -126,9 +126,6 @@ class WeakStore(Store):
     def attach(self, history):
         self._history = weakref.ref(history)
 
-    def history(self):
-        return self._history()
-
 
 class StrongStore(Store):
     def attach(self, history):
@@ -162,13 +159,6 @@ class BindingPitfallTest(unittest.TestCase):
         self.assertEqual(self.freed_after_dropping(StrongStore, clear_io=False), [])
         self.assertEqual(self.freed_after_dropping(StrongStore, clear_io=True), ['history', 'store'])
         self.assertEqual(self.freed_after_dropping(WeakStore, clear_io=False), ['history', 'store'])
-
-    def test_weak_store_reaches_its_history_while_it_lives(self):
-        store = WeakStore([])
-        history = Vontle.InputHistory.new(store)
-        store.attach(history)
-        history.append('x')
-        self.assertEqual(store.history().dup_lines(), ['x'])
 
     def test_nul_ends_the_argument_and_the_guard_refuses_it(self):
         self.assertEqual(Vontle.escape_string('a b\0c d'), 'a\\ b')
