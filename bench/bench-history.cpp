@@ -147,6 +147,93 @@ BENCHMARK (BM_HandPrefixScanFirstByteMiss)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryPreviousOldestOnly)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HandPrefixScanOldestOnly)->Unit (benchmark::kMicrosecond);
 
+/* ---- loading through the lines reader/writer ---- */
+
+/* A store that keeps nothing but the size of what it hands out: each read
+ * gives n fresh lines of a build session, as a file store would after
+ * reading its file. */
+} // namespace
+
+G_DECLARE_FINAL_TYPE (BenchLinesStore, bench_lines_store, BENCH, LINES_STORE, VontleInputHistoryLinesIO)
+struct _BenchLinesStore
+{
+  VontleInputHistoryLinesIO parent;
+  size_t n;
+};
+
+namespace {
+
+char *
+load_line (size_t i)
+{
+  return g_strdup_printf (entry_format, i);
+}
+
+char **
+bench_lines_store_read_lines (VontleInputHistoryLinesIO *self)
+{
+  const size_t n = BENCH_LINES_STORE (self)->n;
+  char **lines = g_new (char *, n + 1);
+  for (size_t i = 0; i < n; i++)
+    lines[i] = load_line (i);
+  lines[n] = nullptr;
+  return lines;
+}
+
+void bench_lines_store_append_line (VontleInputHistoryLinesIO *, const char *) {}
+
+} // namespace
+
+G_DEFINE_TYPE (BenchLinesStore, bench_lines_store, VONTLE_TYPE_INPUT_HISTORY_LINES_IO)
+static void bench_lines_store_init (BenchLinesStore *) {}
+static void
+bench_lines_store_class_init (BenchLinesStoreClass *klass)
+{
+  VONTLE_INPUT_HISTORY_LINES_IO_CLASS (klass)->read_lines = bench_lines_store_read_lines;
+  VONTLE_INPUT_HISTORY_LINES_IO_CLASS (klass)->append_line = bench_lines_store_append_line;
+}
+
+namespace {
+
+/* A reset drops the loaded entries and loads n lines anew, through the
+ * reader/writer's array and the list it becomes. */
+void
+BM_HistoryLoadLines (benchmark::State &state)
+{
+  auto *store = static_cast<BenchLinesStore *> (g_object_new (bench_lines_store_get_type (), nullptr));
+  store->n = static_cast<size_t> (state.range (0));
+  VontleInputHistory *history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
+  for (auto _ : state)
+    vontle_input_history_reset (history);
+  if (vontle_list_size (vontle_input_history_list (history)) != store->n)
+    state.SkipWithError ("the history did not load every line");
+  g_object_unref (history);
+  g_object_unref (store);
+  state.SetItemsProcessed (state.iterations () * state.range (0));
+}
+
+/* The floor: the same strings made and put into a GPtrArray that owns them,
+ * the previous load released first. */
+void
+BM_GPtrArrayLoadLines (benchmark::State &state)
+{
+  const auto n = static_cast<size_t> (state.range (0));
+  GPtrArray *lines = g_ptr_array_new_with_free_func (g_free);
+  for (auto _ : state)
+    {
+      g_ptr_array_unref (lines);
+      lines = g_ptr_array_new_with_free_func (g_free);
+      for (size_t i = 0; i < n; i++)
+        g_ptr_array_add (lines, load_line (i));
+      benchmark::DoNotOptimize (lines->pdata);
+    }
+  g_ptr_array_unref (lines);
+  state.SetItemsProcessed (state.iterations () * state.range (0));
+}
+
+BENCHMARK (BM_HistoryLoadLines)->Arg (1000000)->Unit (benchmark::kMillisecond);
+BENCHMARK (BM_GPtrArrayLoadLines)->Arg (1000000)->Unit (benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN ();

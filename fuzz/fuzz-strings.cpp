@@ -59,5 +59,12 @@ LLVMFuzzerTestOneInput (const uint8_t *data, size_t size)
 
   g_autofree char *replaced = vontle_replace_substring (text.c_str (), old_text.c_str (), new_text.c_str ());
   expect (replaced, model_replace (text, old_text, new_text));
+  if (!text.empty () && !old_text.empty ())
+    {
+      /* The model's word is checked against the definition itself. */
+      g_auto (GStrv) pieces = g_strsplit (text.c_str (), old_text.c_str (), -1);
+      g_autofree char *joined = g_strjoinv (new_text.c_str (), pieces);
+      expect (replaced, joined);
+    }
   return 0;
 }

@@ -1,5 +1,6 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-private.h"
+#include "list-private.h"
 
 namespace {
 
@@ -54,8 +55,13 @@ vontle_input_history_lines_io_read (VontleInputHistoryIO *io)
       g_strfreev (g_steal_pointer (&lines));
       return nullptr;
     }
-  for (char **line = lines; *line != nullptr; line++)
-    vontle_list_append (list, *line);
+  /* One growth for all the lines: appending them one by one costs a
+   * reallocation per line, and where realloc moves the block (sanitizers,
+   * other allocators) a copy of the whole array per line. */
+  size_t n = 0;
+  while (lines[n] != nullptr)
+    n++;
+  vontle::list_append_all (list, reinterpret_cast<void *const *> (lines), n);
   return list;
 }
 

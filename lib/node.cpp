@@ -1,5 +1,6 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-private.h"
+#include "list-private.h"
 
 #include <memory>
 
@@ -180,9 +181,14 @@ vontle_node_get_children (VontleNode *node)
   VontleList *list = vontle_list_new ();
   if (!VONTLE_CHECK (list))
     return nullptr;
-  GNode *first = node->node != nullptr ? node->node->children : nullptr;
-  for (GNode *child = first; child != nullptr; child = child->next)
-    vontle_list_append (list, record_of (child)->node);
+  if (node->node == nullptr)
+    return list;
+  /* Gathered first so that the list grows once, not once per child. */
+  g_autofree void **children = g_new (void *, g_node_n_children (node->node));
+  size_t n = 0;
+  for (GNode *child = node->node->children; child != nullptr; child = child->next)
+    children[n++] = record_of (child)->node;
+  vontle::list_append_all (list, children, n);
   return list;
 }
 

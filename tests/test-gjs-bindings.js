@@ -25,6 +25,41 @@ class Store extends Vontle.InputHistoryLinesIO {
     }
 });
 
+// A store that keeps the history it serves, which closes a loop of
+// references through the history's "io" property.
+const KeepingStore = GObject.registerClass(
+class KeepingStore extends Store {
+    attach(history) {
+        this.history = history;
+    }
+});
+
+// Tells whether an object has been finalized without holding it: a binding
+// keeps only a weak pointer to its source. Nothing is ever copied over.
+const probe = Vontle.Template.new('');
+function watch(object, property) {
+    const binding = object.bind_property_full(property, probe, 'base',
+        GObject.BindingFlags.DEFAULT, () => [false, null], null);
+    return () => binding.dup_source() === null;
+}
+
+// Makes a store and a history that refer to each other, drops them, and
+// reports whether the history was finalized.
+function historyFreedAfterDropping(clearIo) {
+    const isFreed = (() => {
+        const store = new KeepingStore(['a']);
+        const history = Vontle.InputHistory.new(store);
+        store.attach(history);
+        history.append('b');
+        assertEqual(history.dup_lines(), ['a', 'b']);
+        if (clearIo)
+            history.io = null;
+        return watch(history, 'io');
+    })();
+    System.gc();
+    return isFreed();
+}
+
 function assertEqual(actual, expected) {
     const a = JSON.stringify(actual), e = JSON.stringify(expected);
     if (a !== e)
@@ -70,6 +105,39 @@ const cases = {
         assertEqual(seen, [null, 'Hello  from , !', 'Hello Ann from , Ann!']);
         template.set_base('plain');
         assertEqual(template.dup_referenced_names(), []);
+    },
+
+    raw_pointer_records_are_hidden() {
+        assertEqual(['List', 'ListIterator', 'Node'].filter(name => name in Vontle), []);
+    },
+
+    store_keeping_its_history_is_freed_once_io_is_cleared() {
+        assertEqual(historyFreedAfterDropping(false), false);
+        assertEqual(historyFreedAfterDropping(true), true);
+    },
+
+    nul_ends_the_argument_and_the_guard_refuses_it() {
+        assertEqual(Vontle.escape_string('a b\0c d'), 'a\\ b');
+        assertEqual(Vontle.fix_path('~\0root'), Vontle.fix_path('~'));
+        function fixPath(path) {
+            if (path.includes('\0'))
+                throw new Error('a path cannot contain NUL');
+            return Vontle.fix_path(path);
+        }
+        let refused = false;
+        try {
+            fixPath('~\0root');
+        } catch (e) {
+            refused = true;
+        }
+        assertEqual(refused, true);
+        assertEqual(fixPath('~/x'), `${Vontle.get_home_directory(null)}/x`);
+    },
+
+    read_lines_returns_an_array_made_from_any_iterable() {
+        const store = new Store([]);
+        store.lines = [...new Set(['open notes', 'close', 'open notes'])];
+        assertEqual(Vontle.InputHistory.new(store).dup_lines(), ['open notes', 'close']);
     },
 };
 

@@ -135,6 +135,26 @@ TEST_F (LinesIOTest, HistoryTakesTheReadStringsOverAndAppendsReachTheStore)
   EXPECT_STREQ (vontle_input_history_next (history, "op"), "op");
 }
 
+/* The read's list is filled with one growth: every string, in order, taken
+ * over as it is, and an ordinary owning list that keeps growing normally. */
+TEST_F (LinesIOTest, ReadMakesTheArrayIntoAnOrdinaryOwningList)
+{
+  Lines stored;
+  for (int i = 0; i < 1000; i++)
+    stored.push_back ("line " + std::to_string (i));
+  g_autoptr (TestLinesStore) store = new_store (stored);
+  g_autoptr (VontleList) read = vontle_input_history_io_read (VONTLE_INPUT_HISTORY_IO (store));
+  ASSERT_NE (read, nullptr);
+  EXPECT_EQ (read->free, reinterpret_cast<VontleFreeFunction> (g_free));
+  EXPECT_EQ (read->cmp, nullptr);
+  ASSERT_EQ (read->size, stored.size ());
+  const auto &handed_out = store->state.handed_out;
+  EXPECT_EQ (std::vector<const void *> (read->start, read->start + read->size),
+             std::vector<const void *> (handed_out.begin (), handed_out.end ()));
+  vontle_list_append (read, g_strdup ("one more"));
+  EXPECT_STREQ (static_cast<const char *> (vontle_list_nth (read, stored.size ())), "one more");
+}
+
 TEST_F (LinesIOTest, NullOrEmptyReadLeavesTheHistoryEmpty)
 {
   g_autoptr (TestLinesStore) store = new_store ({});

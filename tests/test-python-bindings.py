@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: LGPL-2.1-or-later
 """The library as a Python program sees it, through GObject Introspection."""
+import gc
 import os
 import tempfile
 import unittest
+import weakref
 
 import gi
 
@@ -116,6 +118,71 @@ class UtilityTest(unittest.TestCase):
         self.assertEqual(Vontle.get_log_level(), Vontle.LogLevel.ERROR)
         Vontle.set_log_level(Vontle.LogLevel.DEBUG)
         self.assertEqual(Vontle.get_log_level(), Vontle.LogLevel.DEBUG)
+
+
+class WeakStore(Store):
+    """The documented way for a store to keep its history: weakly."""
+
+    def attach(self, history):
+        self._history = weakref.ref(history)
+
+
+class StrongStore(Store):
+    def attach(self, history):
+        self.kept = history
+
+
+class BindingPitfallTest(unittest.TestCase):
+    """The pitfalls that the reference documents, and their workarounds."""
+
+    def test_raw_pointer_records_are_hidden(self):
+        for name in ('List', 'ListIterator', 'Node'):
+            self.assertFalse(hasattr(Vontle, name), name)
+
+    def freed_after_dropping(self, store_class, clear_io):
+        """Which of the store and its history are finalized once dropped."""
+        freed = []
+        store = store_class(['a'])
+        history = Vontle.InputHistory.new(store)
+        store.attach(history)
+        history.append('b')
+        self.assertEqual(history.dup_lines(), ['a', 'b'])
+        store.weak_ref(freed.append, 'store')
+        history.weak_ref(freed.append, 'history')
+        if clear_io:
+            history.props.io = None
+        del store, history
+        gc.collect()
+        return sorted(freed)
+
+    def test_store_keeping_its_history(self):
+        self.assertEqual(self.freed_after_dropping(StrongStore, clear_io=False), [])
+        self.assertEqual(self.freed_after_dropping(StrongStore, clear_io=True), ['history', 'store'])
+        self.assertEqual(self.freed_after_dropping(WeakStore, clear_io=False), ['history', 'store'])
+
+    def test_nul_ends_the_argument_and_the_guard_refuses_it(self):
+        self.assertEqual(Vontle.escape_string('a b\0c d'), 'a\\ b')
+        self.assertEqual(Vontle.fix_path('~\0root'), Vontle.fix_path('~'))
+
+        def fix_path(path):
+            if '\0' in path:
+                raise ValueError('a path cannot contain NUL')
+            return Vontle.fix_path(path)
+
+        self.assertRaises(ValueError, fix_path, '~\0root')
+        self.assertEqual(fix_path('~/x'), os.path.join(Vontle.get_home_directory(None), 'x'))
+
+    def test_read_lines_takes_only_a_list_as_lines(self):
+        lines = ('open notes', 'close')
+        table = (
+            ('abc', ['a', 'b', 'c']),          # one entry per character
+            (lines, list('open notes')),       # (result, out arguments...)
+            (list(lines), ['open notes', 'close']),
+        )
+        for returned, loaded in table:
+            store = Store([])
+            store.lines = returned              # what do_read_lines returns
+            self.assertEqual(Vontle.InputHistory.new(store).dup_lines(), loaded, repr(returned))
 
 
 if __name__ == '__main__':

@@ -58,4 +58,40 @@ TEST_F (StringTest, ReplaceIsOneLeftToRightPassWithoutOverlap)
   EXPECT_EQ (vontle_replace_substring ("a", "a", nullptr), nullptr);
 }
 
+/* What the replacement must equal byte for byte: split at every occurrence,
+ * left to right without overlap, and join with the replacement. */
+std::string
+split_and_join (const char *string, const char *old, const char *replacement)
+{
+  if (string[0] == '\0' || old[0] == '\0')
+    return string;
+  g_auto (GStrv) pieces = g_strsplit (string, old, -1);
+  return take (g_strjoinv (replacement, pieces));
+}
+
+/* Shorter, equal and longer replacements take different roads (trimmed
+ * buffer or counted size); overlapping and periodic patterns, partial matches
+ * just before a real one, and replacements that contain the pattern or
+ * complete it with the text around are where a search that resumes in the
+ * wrong place, or a count that disagrees with the copy, would show. */
+TEST_F (StringTest, ReplaceEqualsSplitAndJoin)
+{
+  /* Long enough for many thousand occurrences; ASan checks the whole rest of
+   * the string on every strstr, which makes much longer runs crawl there. */
+  const std::string big_run (1 << 14, 'a');
+  const std::tuple<std::string, const char *, const char *> table[] = {
+    { "aaaa", "aa", "a" },        { "aaaaa", "aa", "aaa" },     { "abababa", "aba", "" },
+    { "aaab", "aab", "x" },       { "abcabd", "abd", "ab" },    { "xaxbx", "x", "xx" },
+    { "ab", "b", "bb" },          { "ba", "a", "ab" },          { "abc", "abc", "" },
+    { "abc", "abc", "abcabc" },   { "abc", "abcd", "z" },       { "a", "a", "a" },
+    { "\xc3\xa9\xc3\xa9", "\xa9\xc3", "-" }, { "--", "-", "" }, { "x-y", "-", "--" },
+    { big_run, "a", "" },         { big_run, "a", "b" },        { big_run, "aaa", "bbbb" },
+    { big_run + "b", "ab", "ba" },
+  };
+  for (const auto &[string, old, replacement] : table)
+    EXPECT_EQ (take (vontle_replace_substring (string.c_str (), old, replacement)),
+               split_and_join (string.c_str (), old, replacement))
+      << string.substr (0, 16) << " / " << old << " / " << replacement;
+}
+
 } // namespace

@@ -40,7 +40,7 @@ typedef int (*VontleCompareFunction) (const void *a, const void *b);
 typedef void (*VontleForeachFunction) (void *data, void *user_data);
 
 /**
- * VontleList:
+ * VontleList: (skip)
  * @start: the element array; %NULL until the first insertion and after clearing
  * @size: number of elements, stored in `start[0]` to `start[size - 1]`
  * @free: when set, the list owns its elements and releases each one that leaves
@@ -51,7 +51,12 @@ typedef void (*VontleForeachFunction) (void *data, void *user_data);
  * Read the fields freely; change them only through the `vontle_list_*` calls.
  *
  * The list and its iterator take raw pointers and callbacks, so they are for
- * C and C++ only:
+ * C and C++ only: bindings do not see them (Vala alone binds what a
+ * reader/writer needs of the list). From Python or JavaScript, take the
+ * string arrays that vontle_input_history_dup_lines() and
+ * vontle_template_dup_referenced_names() return, and keep a history's
+ * storage in a #VontleInputHistoryLinesIO subclass, which works with string
+ * arrays too.
  *
  * ```c
  * static int

@@ -97,6 +97,10 @@ struct _VontleInputHistoryLinesIOClass
  * Returns every stored line, oldest first. The history calls it whenever it
  * resets: when it is made, and after every line appended to it.
  *
+ * From Python, return a list (or `None`): PyGObject splits a `str`, and the
+ * first item of a tuple, into one line per character. From JavaScript,
+ * return an array.
+ *
  * Returns: (transfer full) (array zero-terminated=1) (nullable): a new
  *   %NULL-terminated array of g_malloc()ed strings, oldest first, or %NULL
  *   when nothing is stored

@@ -89,6 +89,14 @@ G_DECLARE_INTERFACE (VontleInputHistoryIO, vontle_input_history_io, VONTLE, INPU
  * The interface structure of [iface@Vontle.InputHistoryIO]. An implementing
  * class fills both @append and @read.
  */
+/**
+ * VontleInputHistoryIOInterface.read: (skip)
+ *
+ * Returns a new list of g_malloc()ed strings, oldest first, which the caller
+ * takes over, or %NULL when nothing is stored. A [struct@Vontle.List] of raw
+ * pointers, so bindings do not see this slot; they subclass
+ * [class@Vontle.InputHistoryLinesIO], whose read_lines returns a string array.
+ */
 struct _VontleInputHistoryIOInterface
 {
   GTypeInterface parent_iface;
@@ -199,6 +207,18 @@ G_DECLARE_DERIVABLE_TYPE (VontleInputHistory, vontle_input_history, VONTLE, INPU
  * The class structure of [class@Vontle.InputHistory]. The default slots
  * reach each other only through the public functions, so replacing @list or
  * @reset changes what the other defaults work on.
+ *
+ * @next and @previous return a string that the history lends, which a
+ * binding cannot do: overriding them in Python or JavaScript leaks the
+ * returned string on every call. Wrap the history in an object of your own
+ * instead, as the input history overview shows.
+ */
+/**
+ * VontleInputHistoryClass.list: (skip)
+ *
+ * Returns the entry list, lent. A [struct@Vontle.List] of raw pointers, so
+ * bindings do not see this slot; they read the entries with
+ * [method@Vontle.InputHistory.dup_lines].
  */
 struct _VontleInputHistoryClass
 {
@@ -220,6 +240,11 @@ struct _VontleInputHistoryClass
  * memory only. The history holds a reference to it. Setting it, at
  * construction or later, resets the history, which then loads its entries
  * from the new reader/writer's read; with %NULL the entries stay as they are.
+ *
+ * A reader/writer written in Python or JavaScript that keeps its history
+ * closes a loop of references that the garbage collector cannot break: set
+ * this property to %NULL when the history is no longer wanted, or, in
+ * Python, have the reader/writer hold the history through `weakref`.
  */
 
 /**
