@@ -3,6 +3,7 @@
 #include "list-private.h"
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -151,9 +152,9 @@ constexpr const char *line_breaks[] = {
 bool
 is_final_line_break (const char *rest)
 {
-  return std::ranges::any_of (line_breaks, [rest] (const char *line_break) {
-    return strcmp (rest, line_break) == 0;
-  });
+  /* The iterator form: libc++ 14 has no std::ranges::any_of. */
+  return std::any_of (std::begin (line_breaks), std::end (line_breaks),
+                      [rest] (const char *line_break) { return strcmp (rest, line_break) == 0; });
 }
 
 /* Exactly what the name pattern accepts, end anchor included, without a

@@ -12,7 +12,7 @@
 
 using vontle_test::StderrCapture;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 namespace {
 
@@ -96,7 +96,7 @@ TEST_F (LogInterposeTest, TheLibrarysOwnMessagesArrive)
   ASSERT_EQ (received.size (), 1u);
   EXPECT_EQ (received[0].level, VONTLE_LOG_WARNING);
   EXPECT_EQ (received[0].function, "vontle_list_merge");
-  EXPECT_THAT (received[0].location, HasSubstr ("list.cpp:"));
+  EXPECT_THAT (received[0].location, StartsWith ("lib/list.cpp:"));
   EXPECT_EQ (received[0].text, "vontle_list_merge: merging lists with different free functions!");
 }
 

@@ -92,17 +92,16 @@ evaluate_quietly (VontleTemplate *object)
   return evaluate (object);
 }
 
-/* Exactly one line "debug: <dir>/template.cpp:<line>: <function>(): <message>",
- * whatever directory the build puts in front of the file name. */
+/* Exactly one line "debug: lib/template.cpp:<line>: <function>(): <message>":
+ * the file is named from the source root, wherever the build directory is. */
 MATCHER_P2 (DebugLine, function, message, "")
 {
   const std::string &text = arg;
-  const std::string file = "template.cpp:";
+  const std::string head = "debug: lib/template.cpp:";
   const std::string tail = std::string (": ") + function + "(): " + message + "\n";
-  const auto file_at = text.find (file);
-  if (text.rfind ("debug: ", 0) != 0 || file_at == std::string::npos)
+  if (text.rfind (head, 0) != 0)
     return false;
-  const auto line_at = file_at + file.size ();
+  const auto line_at = head.size ();
   const auto line_end = text.find_first_not_of ("0123456789", line_at);
   return line_end != std::string::npos && line_end > line_at
          && text.compare (line_end, std::string::npos, tail) == 0;
