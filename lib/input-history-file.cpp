@@ -671,7 +671,8 @@ refresh (VontleInputHistoryFile *file, Failure *failure)
   struct stat st;
   if (stat (priv->path, &st) != 0)
     {
-      if (errno != ENOENT)
+      /* No file, or a file where a directory should be: nothing stored. */
+      if (errno != ENOENT && errno != ENOTDIR)
         {
           *failure = failure_from_errno (errno);
           return false;

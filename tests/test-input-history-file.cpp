@@ -1,0 +1,617 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+/* The file store under what real use does to a file: other processes
+ * appending and rewriting at once, SIGKILL at any moment, writes that fail,
+ * paths that are no regular file, files changed behind its back. */
+#include "vontle-test.h"
+
+#include <cerrno>
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <glib/gstdio.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+constexpr uid_t nobody = 65534;
+
+/* Standard error into a pipe: unlike a file, a pipe keeps working under a
+ * file size limit. Holds what the store logs in a test (a few lines). */
+class LogPipe
+{
+public:
+  LogPipe ()
+  {
+    fflush (stderr);
+    if (pipe (fds_) != 0)
+      ADD_FAILURE () << "pipe failed";
+    fcntl (fds_[0], F_SETFL, O_NONBLOCK);
+    saved_ = dup (STDERR_FILENO);
+    dup2 (fds_[1], STDERR_FILENO);
+  }
+  ~LogPipe ()
+  {
+    dup2 (saved_, STDERR_FILENO);
+    close (saved_);
+    close (fds_[0]);
+    close (fds_[1]);
+  }
+  /* The lines logged since the last call. */
+  Lines
+  Take ()
+  {
+    fflush (stderr);
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read (fds_[0], buffer, sizeof buffer)) > 0)
+      text.append (buffer, static_cast<size_t> (n));
+    g_auto (GStrv) lines = g_strsplit (text.c_str (), "\n", -1);
+    Lines result;
+    for (char **line = lines; *line != nullptr; line++)
+      if (**line != '\0')
+        result.emplace_back (*line);
+    return result;
+  }
+
+private:
+  int fds_[2] = { -1, -1 };
+  int saved_ = -1;
+};
+
+Lines
+lines_of (VontleInputHistory *history)
+{
+  g_auto (GStrv) lines = vontle_input_history_dup_lines (history);
+  return Lines (lines, lines + g_strv_length (lines));
+}
+
+/* A store read afresh, as another process starting now sees the file. */
+Lines
+read_fresh (const std::string &path, guint max_entries = 0)
+{
+  g_autoptr (VontleInputHistoryFile) store = vontle_input_history_file_new (path.c_str ());
+  g_object_set (store, "max-entries", max_entries, nullptr);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
+  return lines_of (history);
+}
+
+guint
+pending_of (VontleInputHistoryFile *store)
+{
+  guint pending;
+  g_object_get (store, "pending", &pending, nullptr);
+  return pending;
+}
+
+std::string
+contents_of (const std::string &path)
+{
+  g_autofree char *text = nullptr;
+  gsize length = 0;
+  if (!g_file_get_contents (path.c_str (), &text, &length, nullptr))
+    return "(unreadable)";
+  return std::string (text, length);
+}
+
+void
+write_file (const std::string &path, const std::string &contents)
+{
+  ASSERT_TRUE (g_file_set_contents (path.c_str (), contents.data (), static_cast<gssize> (contents.size ()),
+                                    nullptr));
+}
+
+struct Store
+{
+  explicit Store (const std::string &path, guint max_entries = 0)
+    : file (vontle_input_history_file_new (path.c_str ()))
+  {
+    g_object_set (file, "max-entries", max_entries, nullptr);
+    history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (file));
+  }
+  ~Store ()
+  {
+    g_object_unref (history);
+    g_object_unref (file);
+  }
+  void append (const std::string &line) { vontle_input_history_append (history, line.c_str ()); }
+  Lines lines () { return lines_of (history); }
+
+  VontleInputHistoryFile *file;
+  VontleInputHistory *history;
+};
+
+/* Runs BODY in a child process and fails when it fails there; as an
+ * unprivileged user when asked, since root ignores file modes. */
+void
+in_child (const std::function<void ()> &body, bool unprivileged = false)
+{
+  fflush (nullptr);
+  const pid_t pid = fork ();
+  ASSERT_NE (pid, -1);
+  if (pid == 0)
+    {
+      if (unprivileged && geteuid () == 0 && (setgid (nobody) != 0 || setuid (nobody) != 0))
+        _exit (2);
+      body ();
+      fflush (nullptr);
+      _exit (::testing::Test::HasFailure () ? 1 : 0);
+    }
+  int status;
+  ASSERT_EQ (waitpid (pid, &status, 0), pid);
+  EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "child status " << status;
+}
+
+class InputHistoryFileTest : public vontle_test::GLibLogTest
+{
+protected:
+  void SetUp () override
+  {
+    GLibLogTest::SetUp ();
+    dir_ = vontle_test::take (g_dir_make_tmp ("vontle-history-file-XXXXXX", nullptr));
+    path_ = dir_ + "/history";
+  }
+  void TearDown () override
+  {
+    const char *argv[] = { "/bin/rm", "-rf", dir_.c_str (), nullptr };
+    g_spawn_sync (nullptr, const_cast<char **> (argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
+                  nullptr, nullptr, nullptr, nullptr);
+    GLibLogTest::TearDown ();
+  }
+  /* Lets the unprivileged user in a child work in the test directory. */
+  void GiveAway ()
+  {
+    ASSERT_EQ (chown (dir_.c_str (), nobody, nobody), 0);
+  }
+
+  std::string dir_, path_;
+};
+
+/* ---------------------------------------------------------- semantics -- */
+
+/* What read returns is what the history holds in memory after the same
+ * appends, cut to the newest max-entries; escapes round-trip. */
+TEST_F (InputHistoryFileTest, ReadsWhatTheHistoryHoldsInMemory)
+{
+  const Lines pool = { "ls", "cd /tmp", "a\\b", "two\nlines", "cr\r", "\\n", "x\\", "ls -l" };
+  for (guint max : { 0u, 3u })
+    {
+      g_remove (path_.c_str ());
+      Store store (path_, max);
+      g_autoptr (VontleInputHistory) memory = vontle_input_history_new (nullptr);
+      std::mt19937 random (max);
+      for (int i = 0; i < 60; i++)
+        {
+          const std::string &line = pool[random () % pool.size ()];
+          store.append (line);
+          vontle_input_history_append (memory, line.c_str ());
+          Lines expected = lines_of (memory);
+          if (max > 0 && expected.size () > max)
+            expected.erase (expected.begin (), expected.end () - max);
+          ASSERT_EQ (store.lines (), expected) << "max " << max << ", append " << i;
+          ASSERT_EQ (read_fresh (path_, max), expected) << "max " << max << ", append " << i;
+        }
+    }
+}
+
+TEST_F (InputHistoryFileTest, HandWrittenFilesReadAsTheyShow)
+{
+  const struct
+  {
+    std::string contents;
+    Lines entries;
+  } cases[] = {
+    { "a\r\nb\n\n\n c \n", { "a", "b", " c " } },
+    { std::string ("x\0y\n\0\nz", 7), { "xy", "z" } },
+    { "C:\\path\\x\nend\\", { "C:\\path\\x", "end\\" } },
+    { "dup\nother\ndup\n", { "other", "dup" } },
+  };
+  for (const auto &c : cases)
+    {
+      write_file (path_, c.contents);
+      EXPECT_EQ (read_fresh (path_), c.entries);
+    }
+}
+
+/* A last line cut short still counts, and the next record starts on a line
+ * of its own, also when another store parsed the open line before. */
+TEST_F (InputHistoryFileTest, ALineCutShortIsNeverGluedToTheNext)
+{
+  write_file (path_, "abc");
+  Store first (path_), second (path_);
+  EXPECT_EQ (second.lines (), Lines ({ "abc" }));
+  first.append ("d");
+  EXPECT_EQ (contents_of (path_), "abc\nd\n");
+  EXPECT_EQ (first.lines (), Lines ({ "abc", "d" }));
+  vontle_input_history_reset (second.history);
+  EXPECT_EQ (second.lines (), Lines ({ "abc", "d" }));
+}
+
+TEST_F (InputHistoryFileTest, MadeOnFirstAppendPrivately)
+{
+  const std::string path = dir_ + "/state/app/history";
+  Store store (path);
+  EXPECT_FALSE (g_file_test ((dir_ + "/state").c_str (), G_FILE_TEST_EXISTS));
+  store.append ("secret");
+  struct stat st;
+  ASSERT_EQ (stat (path.c_str (), &st), 0);
+  EXPECT_EQ (st.st_mode & 0777, 0600u);
+  ASSERT_EQ (stat ((dir_ + "/state/app").c_str (), &st), 0);
+  EXPECT_EQ (st.st_mode & 0777, 0700u);
+}
+
+TEST_F (InputHistoryFileTest, ApplicationStoreLivesInTheStateDirectory)
+{
+  const std::string home = g_get_home_dir ();
+  for (auto [value, base] : { std::pair<const char *, std::string> { "/var/x", "/var/x" },
+                              { "", home + "/.local/state" },
+                              { "relative", home + "/.local/state" },
+                              { nullptr, home + "/.local/state" } })
+    {
+      if (value != nullptr)
+        g_setenv ("XDG_STATE_HOME", value, TRUE);
+      else
+        g_unsetenv ("XDG_STATE_HOME");
+      g_autoptr (VontleInputHistoryFile) store = vontle_input_history_file_new_for_application ("org.example.App");
+      EXPECT_EQ (vontle_input_history_file_get_path (store), base + "/org.example.App/history");
+    }
+  g_unsetenv ("XDG_STATE_HOME");
+  const std::pair<const char *, const char *> refused[] = {
+    { nullptr, "application_id != NULL" },
+    { "", "application_id[0] != '\\0'" },
+    { "a/b", "strchr (application_id, '/') == NULL" },
+    { ".", "strcmp (application_id, \".\") != 0 && strcmp (application_id, \"..\") != 0" },
+    { "..", "strcmp (application_id, \".\") != 0 && strcmp (application_id, \"..\") != 0" },
+  };
+  for (auto [id, condition] : refused)
+    {
+      EXPECT_EQ (vontle_input_history_file_new_for_application (id), nullptr);
+      ExpectCritical ("vontle_input_history_file_new_for_application", condition);
+    }
+}
+
+/* -------------------------------------------------------- concurrency -- */
+
+/* Eight processes append at once, each through its own store: with rewrites
+ * (lines repeat, so the file passes twice max-entries again and again) and
+ * without (every line distinct, nothing kept out). Nothing is lost, torn or
+ * interleaved, and each process's lines keep its order. */
+TEST_F (InputHistoryFileTest, ConcurrentProcessesLoseAndTearNothing)
+{
+  constexpr int processes = 8, appends = 150, distinct = 20;
+  for (bool rewrites : { true, false })
+    {
+      g_remove (path_.c_str ());
+      const guint max = rewrites ? processes * distinct : 0;
+      std::vector<pid_t> children;
+      for (int p = 0; p < processes; p++)
+        {
+          const pid_t pid = fork ();
+          ASSERT_NE (pid, -1);
+          if (pid == 0)
+            {
+              Store store (path_, max);
+              for (int i = 0; i < appends; i++)
+                {
+                  const int k = rewrites ? i % distinct : i;
+                  store.append ("p" + std::to_string (p) + "-" + std::to_string (k) + "-"
+                                + std::string (static_cast<size_t> (k % 7) * 40, 'x'));
+                }
+              _exit (pending_of (store.file) == 0 ? 0 : 1);
+            }
+          children.push_back (pid);
+        }
+      for (pid_t pid : children)
+        {
+          int status;
+          ASSERT_EQ (waitpid (pid, &status, 0), pid);
+          EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
+        }
+      const Lines entries = read_fresh (path_);
+      ASSERT_EQ (entries.size (), static_cast<size_t> (processes * (rewrites ? distinct : appends)));
+      std::map<int, std::vector<int>> order;
+      for (const std::string &entry : entries)
+        {
+          int p, i, n = 0;
+          ASSERT_EQ (sscanf (entry.c_str (), "p%d-%d-%n", &p, &i, &n), 2) << entry;
+          ASSERT_EQ (entry.substr (static_cast<size_t> (n)), std::string (static_cast<size_t> (i % 7) * 40, 'x'))
+            << "torn: " << entry;
+          order[p].push_back (i);
+        }
+      for (auto &[p, seen] : order)
+        {
+          std::vector<int> expected;
+          for (int i = appends - static_cast<int> (seen.size ()); i < appends; i++)
+            expected.push_back (rewrites ? i % distinct : i);
+          EXPECT_EQ (seen, expected) << "process " << p;
+        }
+      if (rewrites)
+        {
+          g_auto (GStrv) records = g_strsplit (contents_of (path_).c_str (), "\n", -1);
+          EXPECT_LE (g_strv_length (records), 2 * max + 2);
+        }
+    }
+}
+
+/* SIGKILL at random moments of appends and rewrites: the file always reads,
+ * and holds every line whose append returned (as far as max-entries keeps
+ * it); only the line in flight may be missing or present. */
+TEST_F (InputHistoryFileTest, SigkillInALoopLosesOnlyTheLineInFlight)
+{
+  constexpr guint max = 12;
+  std::mt19937 random (42);
+  std::set<int> acked, in_flight;
+  int next = 0;
+  for (int round = 0; round < 25; round++)
+    {
+      int fds[2];
+      ASSERT_EQ (pipe (fds), 0);
+      const pid_t pid = fork ();
+      ASSERT_NE (pid, -1);
+      if (pid == 0)
+        {
+          close (fds[0]);
+          Store store (path_, max);
+          for (int i = next;; i++)
+            {
+              store.append ("line-" + std::to_string (i));
+              if (write (fds[1], &i, sizeof i) != sizeof i)
+                _exit (1);
+            }
+        }
+      close (fds[1]);
+      g_usleep (1000 + random () % 20000);
+      kill (pid, SIGKILL);
+      waitpid (pid, nullptr, 0);
+      int i, last = next - 1;
+      while (read (fds[0], &i, sizeof i) == sizeof i)
+        acked.insert (last = i);
+      close (fds[0]);
+      in_flight.insert (last + 1);
+      next = last + 2;
+
+      const Lines entries = read_fresh (path_, max);
+      ASSERT_FALSE (entries.empty ());
+      std::vector<int> seen;
+      for (const std::string &entry : entries)
+        {
+          ASSERT_EQ (sscanf (entry.c_str (), "line-%d", &i), 1) << entry;
+          ASSERT_TRUE (acked.count (i) || in_flight.count (i)) << "never appended: " << entry;
+          ASSERT_TRUE (seen.empty () || seen.back () < i) << "out of order: " << entry;
+          seen.push_back (i);
+        }
+      for (auto it = acked.upper_bound (seen.front ()); it != acked.end (); ++it)
+        ASSERT_TRUE (std::count (seen.begin (), seen.end (), *it)) << "lost line-" << *it << " in round " << round;
+      if (!acked.empty ())
+        {
+          ASSERT_GE (seen.back (), *acked.rbegin ());
+        }
+    }
+}
+
+/* ---------------------------------------------------- failing writes -- */
+
+/* RLIMIT_FSIZE makes every write fail, the first one halfway: the lines stay
+ * pending and readable, one error is logged for the whole run, the partial
+ * record is cut off again, and the next append after the limit goes writes
+ * them all and logs the recovery. */
+TEST_F (InputHistoryFileTest, FailingWritesKeepLinesPendingUntilTheDiskWorks)
+{
+  Store store (path_);
+  store.append ("a");
+  int notified = 0;
+  g_signal_connect_swapped (store.file, "notify::pending", G_CALLBACK (+[] (int *count) { ++*count; }),
+                            &notified);
+  LogPipe log;
+  struct rlimit saved;
+  ASSERT_EQ (getrlimit (RLIMIT_FSIZE, &saved), 0);
+  struct rlimit limited = saved;
+  limited.rlim_cur = 3; /* "a\n" and one more byte */
+  void (*old_handler) (int) = signal (SIGXFSZ, SIG_IGN);
+  ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &limited), 0);
+  store.append ("bb");
+  store.append ("c");
+  store.append ("a");
+  const Lines during = store.lines ();
+  const guint pending = pending_of (store.file);
+  const std::string contents = contents_of (path_);
+  g_autoptr (GError) error = nullptr;
+  const gboolean flushed = vontle_input_history_file_flush (store.file, &error);
+  ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &saved), 0);
+  signal (SIGXFSZ, old_handler);
+
+  EXPECT_EQ (during, Lines ({ "bb", "c", "a" }));
+  EXPECT_EQ (pending, 3u);
+  EXPECT_EQ (contents, "a\n");
+  EXPECT_FALSE (flushed);
+  ASSERT_NE (error, nullptr);
+  EXPECT_THAT (error->message, HasSubstr (path_));
+  EXPECT_THAT (error->message, HasSubstr (g_strerror (EFBIG)));
+  const Lines failed = log.Take ();
+  ASSERT_EQ (failed.size (), 1u) << testing::PrintToString (failed);
+  EXPECT_THAT (failed[0], HasSubstr ("error: "));
+  EXPECT_THAT (failed[0], HasSubstr (path_));
+  EXPECT_THAT (failed[0], HasSubstr (g_strerror (EFBIG)));
+
+  store.append ("d");
+  EXPECT_EQ (pending_of (store.file), 0u);
+  EXPECT_EQ (contents_of (path_), "a\nbb\nc\na\nd\n");
+  EXPECT_EQ (store.lines (), Lines ({ "bb", "c", "a", "d" }));
+  EXPECT_EQ (notified, 4); /* 1, 2, 3, then 0 */
+  const Lines recovered = log.Take ();
+  ASSERT_EQ (recovered.size (), 1u) << testing::PrintToString (recovered);
+  EXPECT_THAT (recovered[0], HasSubstr ("written again"));
+  EXPECT_TRUE (vontle_input_history_file_flush (store.file, nullptr));
+}
+
+/* The directory taken away: removed, it is made again; replaced by a file,
+ * or unwritable, the lines wait until it is back. */
+TEST_F (InputHistoryFileTest, DirectoryRemovedOrUnwritable)
+{
+  const std::string sub = dir_ + "/sub", path = sub + "/history";
+  {
+    Store store (path);
+    store.append ("one");
+    g_remove (path.c_str ());
+    g_rmdir (sub.c_str ());
+    store.append ("two");
+    EXPECT_EQ (contents_of (path), "two\n");
+
+    LogPipe log;
+    g_remove (path.c_str ());
+    g_rmdir (sub.c_str ());
+    write_file (sub, "in the way");
+    store.append ("three");
+    EXPECT_EQ (pending_of (store.file), 1u);
+    EXPECT_EQ (store.lines (), Lines ({ "three" }));
+    g_remove (sub.c_str ());
+    EXPECT_TRUE (vontle_input_history_file_flush (store.file, nullptr));
+    EXPECT_EQ (contents_of (path), "three\n");
+    EXPECT_EQ (log.Take ().size (), 2u);
+  }
+
+  GiveAway ();
+  const std::string own = dir_ + "/own", own_path = own + "/history";
+  in_child ([&] {
+    Store store (own_path);
+    store.append ("four");
+    LogPipe log;
+    ASSERT_EQ (chmod (own.c_str (), 0500), 0);
+    ASSERT_EQ (chmod (own_path.c_str (), 0400), 0);
+    store.append ("five");
+    EXPECT_EQ (pending_of (store.file), 1u);
+    EXPECT_EQ (store.lines (), Lines ({ "four", "five" }));
+    ASSERT_EQ (chmod (own_path.c_str (), 0600), 0);
+    store.append ("six");
+    EXPECT_EQ (contents_of (own_path), "four\nfive\nsix\n");
+    const Lines logged = log.Take ();
+    ASSERT_EQ (logged.size (), 2u);
+    EXPECT_THAT (logged[0], HasSubstr (g_strerror (EACCES)));
+  }, true);
+}
+
+/* ---------------------------------------------------------- bad places -- */
+
+/* A directory, a FIFO (no reader, no writer: an open for reading or writing
+ * could block), a device and an unreadable file: one logged error each way,
+ * no hang, and the history goes on in memory. */
+TEST_F (InputHistoryFileTest, BadPlacesAreLoggedAndNeverHang)
+{
+  const std::string fifo = dir_ + "/fifo", directory = dir_ + "/directory";
+  ASSERT_EQ (mkfifo (fifo.c_str (), 0600), 0);
+  ASSERT_EQ (g_mkdir (directory.c_str (), 0700), 0);
+  for (const std::string &path : { fifo, directory, std::string ("/dev/null") })
+    {
+      LogPipe log;
+      Store store (path);
+      store.append ("x");
+      store.append ("y");
+      EXPECT_EQ (store.lines (), Lines ({ "x", "y" })) << path;
+      EXPECT_EQ (pending_of (store.file), 2u) << path;
+      const Lines logged = log.Take ();
+      ASSERT_EQ (logged.size (), 2u) << path << testing::PrintToString (logged);
+      EXPECT_THAT (logged[0], HasSubstr ("Cannot read the history file '" + path + "'"));
+      EXPECT_THAT (logged[1], HasSubstr ("Cannot write to the history file '" + path + "'"));
+    }
+
+  GiveAway ();
+  in_child ([&] {
+    write_file (path_, "kept\n");
+    ASSERT_EQ (chmod (path_.c_str (), 0200), 0);
+    LogPipe log;
+    Store store (path_);
+    EXPECT_TRUE (store.lines ().empty ());
+    ASSERT_EQ (chmod (path_.c_str (), 0600), 0);
+    vontle_input_history_reset (store.history);
+    EXPECT_EQ (store.lines (), Lines ({ "kept" }));
+    const Lines logged = log.Take ();
+    ASSERT_EQ (logged.size (), 2u);
+    EXPECT_THAT (logged[0], HasSubstr (g_strerror (EACCES)));
+    EXPECT_THAT (logged[1], HasSubstr ("can be read again"));
+  }, true);
+}
+
+/* A line past the limit is skipped without being held whole; what follows
+ * it still reads. */
+TEST_F (InputHistoryFileTest, HugeLineIsSkippedAndTheRestReads)
+{
+  write_file (path_, "before\n" + std::string (3 << 20, 'z') + "\nafter\n");
+  LogPipe log;
+  EXPECT_EQ (read_fresh (path_), Lines ({ "before", "after" }));
+  EXPECT_EQ (log.Take ().size (), 1u);
+}
+
+/* ------------------------------------------------------------ rewrites -- */
+
+TEST_F (InputHistoryFileTest, RewriteKeepsASymlinkAndLeavesNoTemporary)
+{
+  const std::string real_dir = dir_ + "/real", target = real_dir + "/history", link = dir_ + "/link";
+  ASSERT_EQ (g_mkdir (real_dir.c_str (), 0700), 0);
+  ASSERT_EQ (symlink (target.c_str (), link.c_str ()), 0);
+  Store store (link, 3);
+  for (int i = 0; i < 20; i++)
+    store.append ("e" + std::to_string (i));
+  struct stat st;
+  ASSERT_EQ (lstat (link.c_str (), &st), 0);
+  EXPECT_TRUE (S_ISLNK (st.st_mode));
+  EXPECT_LE (contents_of (target).size (), std::string ("e19\n").size () * 7);
+  EXPECT_EQ (read_fresh (link, 3), Lines ({ "e17", "e18", "e19" }));
+  g_autoptr (GDir) listing = g_dir_open (real_dir.c_str (), 0, nullptr);
+  std::vector<std::string> names;
+  while (const char *name = g_dir_read_name (listing))
+    names.emplace_back (name);
+  EXPECT_EQ (names, std::vector<std::string> ({ "history" }));
+}
+
+/* -------------------------------------------------------------- reading -- */
+
+/* A file that only grew is parsed from where the last read stopped: a change
+ * before that point (far enough back not to be checked) goes unseen. A file
+ * truncated by another process, regrown or not, is read again in full. */
+TEST_F (InputHistoryFileTest, ReadsOnlyWhatWasAppendedUntilTheFileIsTruncated)
+{
+  write_file (path_, "a\n" + std::string (100, 'b') + "\n");
+  Store store (path_);
+  ASSERT_EQ (store.lines ().size (), 2u);
+  const int fd = open (path_.c_str (), O_WRONLY);
+  ASSERT_GE (fd, 0);
+  ASSERT_EQ (pwrite (fd, "x", 1, 0), 1);
+  close (fd);
+  FILE *appending = fopen (path_.c_str (), "a");
+  fputs ("c\n", appending);
+  fclose (appending);
+  vontle_input_history_reset (store.history);
+  EXPECT_EQ (store.lines (), Lines ({ "a", std::string (100, 'b'), "c" }));
+
+  ASSERT_EQ (truncate (path_.c_str (), 0), 0);
+  appending = fopen (path_.c_str (), "a");
+  fputs ("z\n", appending);
+  fclose (appending);
+  vontle_input_history_reset (store.history);
+  EXPECT_EQ (store.lines (), Lines ({ "z" }));
+
+  ASSERT_EQ (truncate (path_.c_str (), 0), 0);
+  appending = fopen (path_.c_str (), "a");
+  for (int i = 0; i < 100; i++)
+    fputs ("q\n", appending);
+  fclose (appending);
+  vontle_input_history_reset (store.history);
+  EXPECT_EQ (store.lines (), Lines ({ "q" }));
+}
+
+} // namespace
