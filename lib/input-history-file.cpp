@@ -556,7 +556,10 @@ catch_up (VontleInputHistoryFile *file, int fd, Failure *failure)
       offset = 0;
     }
   else if (state.ends_open && st.st_size > offset)
-    offset++; /* the line feed that ends the line cut short */
+    {
+      offset++; /* the line feed that ends the line cut short */
+      keep_last_bytes (state.signature, "\n");
+    }
   state.loaded = false;
 
   LineParser parser (state.entries, priv->max_entries);
@@ -970,11 +973,11 @@ write_pending (VontleInputHistoryFile *file, Failure *failure, size_t *written)
     return false;
   bool ok;
   *written = write_records (state, fd.get (), failure, &ok);
+  /* The lines are in the file either way; only their surviving a crash of
+   * the system is in doubt. */
   if (*written > 0 && priv->sync && fsync (fd.get ()) != 0)
-    {
-      *failure = failure_from_errno (errno);
-      ok = false;
-    }
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot sync the history file '%s': %s.", priv->path,
+                     g_strerror (errno));
 
   Failure read_failure;
   const bool parsed = catch_up (file, fd.get (), &read_failure);
