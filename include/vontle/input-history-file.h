@@ -72,6 +72,13 @@ G_DECLARE_FINAL_TYPE (VontleInputHistoryFile, vontle_input_history_file, VONTLE,
                       INPUT_HISTORY_FILE, GObject)
 
 /**
+ * VontleInputHistoryFileClass:
+ * @parent_class: the parent class
+ *
+ * The class structure. The class is final: it cannot be derived from.
+ */
+
+/**
  * VontleInputHistoryFile:path:
  *
  * The file, as an absolute path: a leading `~` or `~user` is expanded, and a
@@ -133,6 +140,8 @@ VontleInputHistoryFile *vontle_input_history_file_new_for_application (const cha
 /**
  * vontle_input_history_file_get_path:
  * @file: the store
+ *
+ * Gives the file the store keeps its lines in.
  *
  * Returns: (type filename) (nullable): the file's absolute path, lent by the
  *   store; %NULL only for a store made without one
