@@ -60,22 +60,25 @@ public:
   Entries &operator= (const Entries &) = delete;
   ~Entries () { clear (); }
 
-  /* Takes TEXT (g_malloc'ed) as the newest entry; keeps at most MAX (0: all). */
+  /* Makes TEXT the newest entry; keeps at most MAX (0: all). An entry seen
+   * before moves, string and all: only a new one is copied. */
   void
-  add (char *text, size_t max)
+  add (std::string_view text, size_t max)
   {
-    const std::string_view key (text);
-    if (auto found = index_.find (key); found != index_.end ())
+    if (auto found = index_.find (text); found != index_.end ())
       {
-        const size_t slot = found->second;
-        index_.erase (found);
-        g_free (std::exchange (slots_[slot], nullptr));
-        live_--;
+        char *kept = std::exchange (slots_[found->second], nullptr);
+        slots_.push_back (kept);
+        found->second = slots_.size () - 1;
       }
-    slots_.push_back (text);
-    index_.emplace (key, slots_.size () - 1);
-    live_++;
-    trim (max);
+    else
+      {
+        char *copy = g_strndup (text.data (), text.size ());
+        slots_.push_back (copy);
+        index_.emplace (std::string_view (copy, text.size ()), slots_.size () - 1);
+        live_++;
+        trim (max);
+      }
     if (slots_.size () > 2 * live_ + 64)
       compact ();
   }
@@ -168,14 +171,16 @@ append_escaped (std::string &out, std::string_view entry)
 /* The entry a line (without its line feed) stands for: a final carriage
  * return goes, NUL bytes go, and the three escapes are undone. Any other
  * backslash stays as written, so hand-written lines read as they show.
- * Returns null for a line that gives no entry. */
-char *
-decode_line (const char *line, size_t length)
+ * Gives a view of LINE itself when nothing needs undoing, else of SCRATCH;
+ * empty for a line that gives no entry. */
+std::string_view
+decode_line (const char *line, size_t length, std::string &scratch)
 {
   if (length > 0 && line[length - 1] == '\r')
     length--;
-  char *entry = static_cast<char *> (g_malloc (length + 1));
-  size_t out = 0;
+  if (memchr (line, '\\', length) == nullptr && memchr (line, '\0', length) == nullptr)
+    return { line, length };
+  scratch.clear ();
   for (size_t i = 0; i < length; i++)
     {
       char c = line[i];
@@ -190,15 +195,9 @@ decode_line (const char *line, size_t length)
               i++;
             }
         }
-      entry[out++] = c;
+      scratch += c;
     }
-  if (out == 0)
-    {
-      g_free (entry);
-      return nullptr;
-    }
-  entry[out] = '\0';
-  return entry;
+  return scratch;
 }
 
 /* Splits a stream of bytes, fed in pieces, into entries. A line longer than
@@ -215,10 +214,16 @@ public:
       {
         const auto *newline = static_cast<const char *> (memchr (data, '\n', n));
         const size_t length = newline != nullptr ? static_cast<size_t> (newline - data) : n;
-        take_piece (data, length);
-        if (newline == nullptr)
-          return;
-        end_line ();
+        /* A whole line in this piece is parsed where it lies. */
+        if (newline != nullptr && partial_.empty () && !skipping_ && length <= max_line_bytes)
+          take_line (data, length);
+        else
+          {
+            take_piece (data, length);
+            if (newline == nullptr)
+              return;
+            end_line ();
+          }
         data += length + 1;
         n -= length + 1;
       }
@@ -255,14 +260,20 @@ private:
   }
 
   void
+  take_line (const char *line, size_t length)
+  {
+    const std::string_view entry = decode_line (line, length, scratch_);
+    if (entry.empty ())
+      return;
+    entries_.add (entry, max_);
+    records_++;
+  }
+
+  void
   end_line ()
   {
     if (!skipping_)
-      if (char *entry = decode_line (partial_.data (), partial_.size ()))
-        {
-          entries_.add (entry, max_);
-          records_++;
-        }
+      take_line (partial_.data (), partial_.size ());
     partial_.clear ();
     skipping_ = false;
   }
@@ -270,6 +281,7 @@ private:
   Entries &entries_;
   size_t max_;
   std::string partial_;
+  std::string scratch_;
   bool skipping_ = false;
   size_t records_ = 0;
   size_t oversized_ = 0;
