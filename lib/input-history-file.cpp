@@ -33,9 +33,9 @@ constexpr guint default_max_entries = 10000;
 
 /* Longer lines are refused on append and skipped on read: one stray line of
  * a binary file must not cost its size in memory. */
-constexpr size_t max_line_bytes = 1 << 20;
+constexpr size_t max_line_bytes = size_t { 1 } << 20;
 
-constexpr size_t chunk_bytes = 64 * 1024;
+constexpr size_t chunk_bytes = size_t { 64 } << 10;
 
 /* The last bytes parsed, compared before an incremental read: a file that
  * was truncated and has grown again past the old end differs there. */
@@ -46,6 +46,16 @@ constexpr size_t signature_bytes = 32;
 constexpr int identity_attempts = 64;
 
 constexpr const char temp_marker[] = ".vontle-";
+constexpr int temp_name_length = 8;
+constexpr int temp_attempts = 100;
+
+/* Histories hold passwords typed by mistake: for the user's eyes only. */
+constexpr mode_t file_mode = 0600;
+constexpr mode_t directory_mode = 0700;
+
+/* Dead slots the entry vector may hold beyond twice the live ones before it
+ * is compacted. */
+constexpr size_t compact_slack = 64;
 
 /* ------------------------------------------------------------ entries -- */
 
@@ -79,7 +89,7 @@ public:
         live_++;
         trim (max);
       }
-    if (slots_.size () > 2 * live_ + 64)
+    if (slots_.size () > 2 * live_ + compact_slack)
       compact ();
   }
 
@@ -100,9 +110,9 @@ public:
     head_ = live_ = 0;
   }
 
-  size_t size () const { return live_; }
+  [[nodiscard]] size_t size () const { return live_; }
 
-  bool contains (std::string_view text) const { return index_.count (text) != 0; }
+  [[nodiscard]] bool contains (std::string_view text) const { return index_.contains (text); }
 
   template <typename Visit>
   void
@@ -240,8 +250,8 @@ public:
     return open;
   }
 
-  size_t records () const { return records_; }
-  size_t oversized () const { return oversized_; }
+  [[nodiscard]] size_t records () const { return records_; }
+  [[nodiscard]] size_t oversized () const { return oversized_; }
 
 private:
   void
@@ -311,8 +321,8 @@ public:
   Fd &operator= (const Fd &) = delete;
   ~Fd () { reset (); }
 
-  int get () const { return fd_; }
-  bool valid () const { return fd_ >= 0; }
+  [[nodiscard]] int get () const { return fd_; }
+  [[nodiscard]] bool valid () const { return fd_ >= 0; }
 
   void
   reset (int fd = -1)
@@ -368,7 +378,7 @@ open_regular (const char *path, int flags, Fd &fd, struct stat *st, Failure *fai
   struct stat before;
   if (stat (path, &before) == 0 && !check_regular (before, failure))
     return false;
-  fd.reset (open (path, flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
+  fd.reset (open (path, flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, file_mode));
   if (!fd.valid ())
     {
       *failure = failure_from_errno (errno);
@@ -666,7 +676,8 @@ open_locked (const char *path, int flags, int lock_operation, Fd &fd, Failure *f
 {
   for (int attempt = 0; attempt < identity_attempts; attempt++)
     {
-      struct stat opened, named;
+      struct stat opened;
+      struct stat named;
       if (!open_regular (path, flags, fd, &opened, failure) || !lock (fd.get (), lock_operation, failure))
         return false;
       if (stat (path, &named) == 0 && same_file (opened, named))
@@ -719,7 +730,7 @@ entries_with_pending (VontleInputHistoryFile *file)
     if (newer.insert (state.pending[i]).second)
       tail.push_back (state.pending[i]);
   state.entries.for_each ([&] (const char *entry) {
-    if (newer.empty () || newer.count (entry) == 0)
+    if (newer.empty () || !newer.contains (entry))
       lines.push_back (entry);
   });
   lines.insert (lines.end (), tail.rbegin (), tail.rend ());
@@ -778,13 +789,13 @@ create_temporary (const std::string &prefix, const char *dir, std::string &temp_
                   Failure *failure)
 {
   static constexpr char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  for (int attempt = 0; attempt < 100; attempt++)
+  for (int attempt = 0; attempt < temp_attempts; attempt++)
     {
       std::string name = prefix;
-      for (int i = 0; i < 8; i++)
+      for (int i = 0; i < temp_name_length; i++)
         name += alphabet[g_random_int_range (0, sizeof alphabet - 1)];
       g_autofree char *candidate = g_build_filename (dir, name.c_str (), nullptr);
-      fd.reset (open (candidate, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
+      fd.reset (open (candidate, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, file_mode));
       if (fd.valid ())
         {
           temp_path = candidate;
@@ -865,19 +876,18 @@ rewrite (VontleInputHistoryFile *file, int locked_fd, Failure *failure)
     return false;
   off_t size = 0;
   std::string last_bytes;
-  struct stat new_st;
-  int error = 0;
-  if (fchmod (temp.get (), old_st.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0)
-    error = errno;
-  else if (!write_entries (state, temp.get (), &size, &last_bytes, failure))
-    error = -1;
-  else if (fstat (temp.get (), &new_st) != 0 || !temp.close_checked ()
-           || rename (temp_path.c_str (), target) != 0)
-    error = errno;
-  if (error != 0)
+  struct stat new_st = {};
+  /* The file keeps the mode it was given (by default 0600). */
+  bool ok = write_entries (state, temp.get (), &size, &last_bytes, failure);
+  if (ok && (fchmod (temp.get (), old_st.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0
+             || fstat (temp.get (), &new_st) != 0 || !temp.close_checked ()
+             || rename (temp_path.c_str (), target) != 0))
     {
-      if (error > 0)
-        *failure = failure_from_errno (error);
+      *failure = failure_from_errno (errno);
+      ok = false;
+    }
+  if (!ok)
+    {
       static_cast<void> (unlink (temp_path.c_str ()));
       return false;
     }
@@ -955,7 +965,7 @@ open_for_append (const char *path, Fd &fd, Failure *failure)
   if (failure->code != G_IO_ERROR_NOT_FOUND)
     return false;
   g_autofree char *dir = g_path_get_dirname (path);
-  if (g_mkdir_with_parents (dir, 0700) != 0)
+  if (g_mkdir_with_parents (dir, directory_mode) != 0)
     {
       *failure = failure_from_errno (errno);
       return false;
