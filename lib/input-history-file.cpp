@@ -3,7 +3,6 @@
 #include "list-private.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -447,10 +446,6 @@ read_at (int fd, char *buffer, size_t n, off_t offset)
   return static_cast<ssize_t> (total);
 }
 
-} // namespace
-
-/* ------------------------------------------------------------- object -- */
-
 /* What the store knows of the file: the entries as of the last parse, and
  * which file and how much of it that parse covered. */
 struct StoreState
@@ -475,6 +470,10 @@ struct StoreState
       g_free (line);
   }
 };
+
+} // namespace
+
+/* ------------------------------------------------------------- object -- */
 
 struct VontleInputHistoryFilePrivate
 {
@@ -842,6 +841,43 @@ write_entries (const StoreState &state, int temp_fd, off_t *size, std::string *l
   return ok;
 }
 
+/* The file that PATH names once the symbolic links it ends in are followed:
+ * the rewrite replaces that one, and leaves the links as they are. Links
+ * among the directories above need no resolving, a rename goes through
+ * them. */
+char *
+final_target (const char *path, Failure *failure)
+{
+  constexpr int max_links = 40; /* as the kernel's own loop limit */
+  g_autofree char *current = g_strdup (path);
+  for (int links = 0; links < max_links; links++)
+    {
+      struct stat st;
+      if (lstat (current, &st) != 0)
+        {
+          *failure = failure_from_errno (errno);
+          return nullptr;
+        }
+      if (!S_ISLNK (st.st_mode))
+        return g_steal_pointer (&current);
+      g_autoptr (GError) error = nullptr;
+      g_autofree char *link = g_file_read_link (current, &error);
+      if (link == nullptr)
+        {
+          *failure = { G_IO_ERROR_FAILED, error->message };
+          return nullptr;
+        }
+      if (!g_path_is_absolute (link))
+        {
+          g_autofree char *dir = g_path_get_dirname (current);
+          g_free (std::exchange (link, g_build_filename (dir, link, nullptr)));
+        }
+      g_free (std::exchange (current, g_steal_pointer (&link)));
+    }
+  *failure = failure_from_errno (ELOOP);
+  return nullptr;
+}
+
 /* Replaces the file with one that holds the entries alone, under the lock
  * on LOCKED_FD, through a temporary file in the target's directory: a crash
  * leaves the old file or the new one. A symbolic link stays: its target is
@@ -851,14 +887,9 @@ rewrite (VontleInputHistoryFile *file, int locked_fd, Failure *failure)
 {
   auto *priv = private_of (file);
   StoreState &state = priv->state;
-  char *resolved = realpath (priv->path, nullptr);
-  if (resolved == nullptr)
-    {
-      *failure = failure_from_errno (errno);
-      return false;
-    }
-  g_autofree char *target = g_strdup (resolved);
-  free (resolved);
+  g_autofree char *target = final_target (priv->path, failure);
+  if (target == nullptr)
+    return false;
   g_autofree char *dir = g_path_get_dirname (target);
   g_autofree char *base = g_path_get_basename (target);
   const std::string prefix = std::string (".") + base + temp_marker;
