@@ -396,16 +396,17 @@ open_regular (const char *path, int flags, Fd &fd, struct stat *st, Failure *fai
   return true;
 }
 
+/* Waits for the lock, through signals that interrupt the wait. */
 bool
 lock (int fd, int operation, Failure *failure)
 {
-  while (flock (fd, operation) != 0)
-    if (errno != EINTR)
-      {
-        *failure = failure_from_errno (errno);
-        return false;
-      }
-  return true;
+  int result;
+  do
+    result = flock (fd, operation);
+  while (result != 0 && errno == EINTR);
+  if (result != 0)
+    *failure = failure_from_errno (errno);
+  return result == 0;
 }
 
 bool
@@ -413,9 +414,10 @@ write_all (int fd, const char *data, size_t n, Failure *failure)
 {
   while (n > 0)
     {
-      const ssize_t written = write (fd, data, n);
-      if (written < 0 && errno == EINTR)
-        continue;
+      ssize_t written;
+      do
+        written = write (fd, data, n);
+      while (written < 0 && errno == EINTR);
       if (written <= 0)
         {
           *failure = failure_from_errno (written < 0 ? errno : EIO);
@@ -434,9 +436,10 @@ read_at (int fd, char *buffer, size_t n, off_t offset)
   size_t total = 0;
   while (total < n)
     {
-      const ssize_t got = pread (fd, buffer + total, n - total, offset + static_cast<off_t> (total));
-      if (got < 0 && errno == EINTR)
-        continue;
+      ssize_t got;
+      do
+        got = pread (fd, buffer + total, n - total, offset + static_cast<off_t> (total));
+      while (got < 0 && errno == EINTR);
       if (got < 0)
         return -1;
       if (got == 0)
@@ -457,6 +460,7 @@ struct StoreState
   ino_t ino = 0;
   off_t parsed = 0;            /* bytes parsed, from the start */
   struct timespec mtime = {};
+  mode_t mode = file_mode;
   std::string signature;       /* the last bytes before parsed */
   bool ends_open = false;      /* the parse ended on a line without line feed */
   size_t records = 0;          /* entry lines in the file, duplicates counted */
@@ -607,14 +611,11 @@ catch_up (VontleInputHistoryFile *file, int fd, Failure *failure)
     VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "History file '%s': skipped %zu line(s) longer than %zu bytes.",
                      priv->path, parser.oversized (), max_line_bytes);
 
-  if (fstat (fd, &st) != 0)
-    {
-      *failure = failure_from_errno (errno);
-      return false;
-    }
+  /* Under the lock nobody appends: the file is still as fstat saw it. */
   state.dev = st.st_dev;
   state.ino = st.st_ino;
   state.mtime = st.st_mtim;
+  state.mode = st.st_mode;
   state.parsed = offset;
   state.loaded = true;
   return true;
@@ -669,17 +670,18 @@ report_rewrite (VontleInputHistoryFile *file, const Failure *failure)
 
 /* Opens PATH and takes LOCK_OPERATION on it, reopening while the path names
  * another file once the lock is held: a rewrite in another process renames
- * a new file over the one that was opened. */
+ * a new file over the one that was opened. *LOCKED describes the file as it
+ * is under the lock. */
 bool
-open_locked (const char *path, int flags, int lock_operation, Fd &fd, Failure *failure)
+open_locked (const char *path, int flags, int lock_operation, Fd &fd, struct stat *locked,
+             Failure *failure)
 {
   for (int attempt = 0; attempt < identity_attempts; attempt++)
     {
       struct stat opened;
-      struct stat named;
       if (!open_regular (path, flags, fd, &opened, failure) || !lock (fd.get (), lock_operation, failure))
         return false;
-      if (stat (path, &named) == 0 && same_file (opened, named))
+      if (stat (path, locked) == 0 && same_file (opened, *locked))
         return true;
     }
   *failure = { G_IO_ERROR_BUSY, "it keeps being replaced by other processes" };
@@ -711,7 +713,7 @@ refresh (VontleInputHistoryFile *file, Failure *failure)
   if (state.loaded && st.st_dev == state.dev && st.st_ino == state.ino && st.st_size == state.parsed && same_time (st.st_mtim, state.mtime))
     return true;
   Fd fd;
-  return open_locked (priv->path, O_RDONLY, LOCK_SH, fd, failure) && catch_up (file, fd.get (), failure);
+  return open_locked (priv->path, O_RDONLY, LOCK_SH, fd, &st, failure) && catch_up (file, fd.get (), failure);
 }
 
 /* The entries followed by the pending lines, as the history would hold them
@@ -878,12 +880,12 @@ final_target (const char *path, Failure *failure)
   return nullptr;
 }
 
-/* Replaces the file with one that holds the entries alone, under the lock
- * on LOCKED_FD, through a temporary file in the target's directory: a crash
+/* Replaces the file with one that holds the entries alone, under the
+ * caller's exclusive lock on it, through a temporary file in the target's directory: a crash
  * leaves the old file or the new one. A symbolic link stays: its target is
  * what gets replaced. */
 bool
-rewrite (VontleInputHistoryFile *file, int locked_fd, Failure *failure)
+rewrite (VontleInputHistoryFile *file, Failure *failure)
 {
   auto *priv = private_of (file);
   StoreState &state = priv->state;
@@ -895,12 +897,6 @@ rewrite (VontleInputHistoryFile *file, int locked_fd, Failure *failure)
   const std::string prefix = std::string (".") + base + temp_marker;
   remove_stale_temporaries (dir, prefix);
 
-  struct stat old_st;
-  if (fstat (locked_fd, &old_st) != 0)
-    {
-      *failure = failure_from_errno (errno);
-      return false;
-    }
   std::string temp_path;
   Fd temp;
   if (!create_temporary (prefix, dir, temp_path, temp, failure))
@@ -910,7 +906,7 @@ rewrite (VontleInputHistoryFile *file, int locked_fd, Failure *failure)
   struct stat new_st = {};
   /* The file keeps the mode it was given (by default 0600). */
   bool ok = write_entries (state, temp.get (), &size, &last_bytes, failure);
-  if (ok && (fchmod (temp.get (), old_st.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0
+  if (ok && (fchmod (temp.get (), state.mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0
              || fstat (temp.get (), &new_st) != 0 || !temp.close_checked ()
              || rename (temp_path.c_str (), target) != 0))
     {
@@ -941,20 +937,12 @@ rewrite (VontleInputHistoryFile *file, int locked_fd, Failure *failure)
 /* --------------------------------------------------------------- write -- */
 
 /* The pending lines, oldest first, one write each, at the end of FD (open
- * for appending and locked). A record that fails half written is cut off
+ * for appending and locked; SIZE bytes long). A record that fails half written is cut off
  * again, so that the file never ends in part of an entry. The written lines
  * leave the pending ones; returns how many they were. */
 size_t
-write_records (StoreState &state, int fd, Failure *failure, bool *ok)
+write_records (StoreState &state, int fd, off_t size, Failure *failure, bool *ok)
 {
-  *ok = false;
-  struct stat st;
-  if (fstat (fd, &st) != 0)
-    {
-      *failure = failure_from_errno (errno);
-      return 0;
-    }
-  off_t size = st.st_size;
   /* After a line cut short the first record starts on a line of its own,
    * so that two entries are never glued together. */
   char last = '\n';
@@ -988,10 +976,10 @@ write_records (StoreState &state, int fd, Failure *failure, bool *ok)
 /* Opens the file for appending, making it (0600) and its missing
  * directories (0700) when needed, and takes the exclusive lock. */
 bool
-open_for_append (const char *path, Fd &fd, Failure *failure)
+open_for_append (const char *path, Fd &fd, struct stat *locked, Failure *failure)
 {
   constexpr int flags = O_RDWR | O_APPEND | O_CREAT;
-  if (open_locked (path, flags, LOCK_EX, fd, failure))
+  if (open_locked (path, flags, LOCK_EX, fd, locked, failure))
     return true;
   if (failure->code != G_IO_ERROR_NOT_FOUND)
     return false;
@@ -1001,7 +989,7 @@ open_for_append (const char *path, Fd &fd, Failure *failure)
       *failure = failure_from_errno (errno);
       return false;
     }
-  return open_locked (path, flags, LOCK_EX, fd, failure);
+  return open_locked (path, flags, LOCK_EX, fd, locked, failure);
 }
 
 /* Writes the pending lines; then, still under the lock, parses what the
@@ -1022,10 +1010,11 @@ write_pending (VontleInputHistoryFile *file, Failure *failure, size_t *written)
       return false;
     }
   Fd fd;
-  if (!open_for_append (priv->path, fd, failure))
+  struct stat locked;
+  if (!open_for_append (priv->path, fd, &locked, failure))
     return false;
   bool ok;
-  *written = write_records (state, fd.get (), failure, &ok);
+  *written = write_records (state, fd.get (), locked.st_size, failure, &ok);
   /* The lines are in the file either way; only their surviving a crash of
    * the system is in doubt. */
   if (*written > 0 && priv->sync && fsync (fd.get ()) != 0)
@@ -1038,7 +1027,7 @@ write_pending (VontleInputHistoryFile *file, Failure *failure, size_t *written)
   if (parsed && priv->max_entries > 0 && state.records > 2 * static_cast<size_t> (priv->max_entries))
     {
       Failure rewrite_failure;
-      const bool rewritten = rewrite (file, fd.get (), &rewrite_failure);
+      const bool rewritten = rewrite (file, &rewrite_failure);
       report_rewrite (file, rewritten ? nullptr : &rewrite_failure);
     }
   return ok && state.pending.empty ();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <gio/gio.h>
 #include <glib/gstdio.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -137,7 +138,8 @@ struct Store
 };
 
 /* Runs BODY in a child process and fails when it fails there; as an
- * unprivileged user when asked, since root ignores file modes. */
+ * unprivileged user when asked, since root ignores file modes. The child
+ * leaves through exit, so that coverage counters are written. */
 void
 in_child (const std::function<void ()> &body, bool unprivileged = false)
 {
@@ -150,7 +152,7 @@ in_child (const std::function<void ()> &body, bool unprivileged = false)
         _exit (2);
       body ();
       fflush (nullptr);
-      _exit (::testing::Test::HasFailure () ? 1 : 0);
+      exit (::testing::Test::HasFailure () ? 1 : 0);
     }
   int status;
   ASSERT_EQ (waitpid (pid, &status, 0), pid);
@@ -246,8 +248,16 @@ TEST_F (InputHistoryFileTest, MadeOnFirstAppendPrivately)
 {
   const std::string path = dir_ + "/state/app/history";
   Store store (path);
+  g_object_set (store.file, "sync", TRUE, nullptr);
   EXPECT_FALSE (g_file_test ((dir_ + "/state").c_str (), G_FILE_TEST_EXISTS));
   store.append ("secret");
+  g_autofree char *property_path = nullptr;
+  guint max = 1;
+  gboolean sync = FALSE;
+  g_object_get (store.file, "path", &property_path, "max-entries", &max, "sync", &sync, nullptr);
+  EXPECT_EQ (property_path, path);
+  EXPECT_EQ (max, 0u);
+  EXPECT_TRUE (sync);
   struct stat st;
   ASSERT_EQ (stat (path.c_str (), &st), 0);
   EXPECT_EQ (st.st_mode & 0777, 0600u);
@@ -326,7 +336,7 @@ TEST_F (InputHistoryFileTest, ConcurrentProcessesLoseAndTearNothing)
                   store.append (line (p, i));
                 written = pending_of (store.file) == 0;
               }
-              _exit (written ? 0 : 1);
+              exit (written ? 0 : 1);
             }
           children[p] = pid;
         }
@@ -498,7 +508,15 @@ TEST_F (InputHistoryFileTest, DirectoryRemovedOrUnwritable)
     EXPECT_TRUE (vontle_input_history_file_flush (store.file, nullptr));
     EXPECT_EQ (contents_of (path), "three\n");
     EXPECT_EQ (log.Take ().size (), 2u);
+
+    /* The last try, as the store goes, also logs the recovery. */
+    g_remove (path.c_str ());
+    g_rmdir (sub.c_str ());
+    write_file (sub, "in the way");
+    store.append ("four");
+    g_remove (sub.c_str ());
   }
+  EXPECT_EQ (contents_of (path), "four\n");
 
   GiveAway ();
   const std::string own = dir_ + "/own", own_path = own + "/history";
@@ -514,9 +532,28 @@ TEST_F (InputHistoryFileTest, DirectoryRemovedOrUnwritable)
     ASSERT_EQ (chmod (own_path.c_str (), 0600), 0);
     store.append ("six");
     EXPECT_EQ (contents_of (own_path), "four\nfive\nsix\n");
-    const Lines logged = log.Take ();
+    Lines logged = log.Take ();
     ASSERT_EQ (logged.size (), 2u);
     EXPECT_THAT (logged[0], HasSubstr (g_strerror (EACCES)));
+
+    /* No rewrite in a read-only directory: the file grows instead, loses
+     * nothing, and says so once. */
+    g_object_set (store.file, "max-entries", 1u, nullptr);
+    for (const char *line : { "seven", "eight", "nine" })
+      store.append (line);
+    EXPECT_EQ (read_fresh (own_path), Lines ({ "four", "five", "six", "seven", "eight", "nine" }));
+    logged = log.Take ();
+    ASSERT_EQ (logged.size (), 1u);
+    EXPECT_THAT (logged[0], HasSubstr ("Cannot shorten"));
+
+    /* A directory that cannot be searched: the file cannot even be looked at. */
+    ASSERT_EQ (chmod (own.c_str (), 0), 0);
+    vontle_input_history_reset (store.history);
+    EXPECT_EQ (store.lines (), Lines ({ "nine" }));
+    ASSERT_EQ (chmod (own.c_str (), 0700), 0);
+    logged = log.Take ();
+    ASSERT_EQ (logged.size (), 1u);
+    EXPECT_THAT (logged[0], HasSubstr ("Cannot read"));
   }, true);
 }
 
@@ -561,14 +598,46 @@ TEST_F (InputHistoryFileTest, BadPlacesAreLoggedAndNeverHang)
   }, true);
 }
 
-/* A line past the limit is skipped without being held whole; what follows
- * it still reads. */
-TEST_F (InputHistoryFileTest, HugeLineIsSkippedAndTheRestReads)
+/* A line past the limit is skipped without being held whole, and what
+ * follows it still reads; appended, it is refused. An empty line is no
+ * entry either way. */
+TEST_F (InputHistoryFileTest, HugeAndEmptyLinesAreNotEntries)
 {
   write_file (path_, "before\n" + std::string (3 << 20, 'z') + "\nafter\n");
   LogPipe log;
   EXPECT_EQ (read_fresh (path_), Lines ({ "before", "after" }));
   EXPECT_EQ (log.Take ().size (), 1u);
+
+  Store store (path_);
+  store.append (std::string ((1 << 20) + 1, 'y'));
+  store.append ("");
+  EXPECT_EQ (store.lines (), Lines ({ "before", "after" }));
+  const Lines logged = log.Take (); /* the skipped line again, then the refusal */
+  ASSERT_EQ (logged.size (), 2u);
+  EXPECT_THAT (logged[1], HasSubstr ("too long"));
+}
+
+TEST_F (InputHistoryFileTest, RefusesWhatIsNoStore)
+{
+  EXPECT_EQ (vontle_input_history_file_new (nullptr), nullptr);
+  ExpectCritical ("vontle_input_history_file_new", "path != NULL");
+  g_autoptr (GObject) other = static_cast<GObject *> (g_object_new (G_TYPE_OBJECT, nullptr));
+  EXPECT_EQ (vontle_input_history_file_get_path (reinterpret_cast<VontleInputHistoryFile *> (other)), nullptr);
+  ExpectCritical ("vontle_input_history_file_get_path", "VONTLE_IS_INPUT_HISTORY_FILE (file)");
+  EXPECT_FALSE (vontle_input_history_file_flush (reinterpret_cast<VontleInputHistoryFile *> (other), nullptr));
+  ExpectCritical ("vontle_input_history_file_flush", "VONTLE_IS_INPUT_HISTORY_FILE (file)");
+
+  /* Made without a path (as a binding may): it keeps lines in memory. */
+  LogPipe log;
+  g_autoptr (VontleInputHistoryFile) pathless =
+    static_cast<VontleInputHistoryFile *> (g_object_new (VONTLE_TYPE_INPUT_HISTORY_FILE, nullptr));
+  ExpectCritical ("vontle_input_history_file_constructed", "path != NULL");
+  vontle_input_history_io_append (VONTLE_INPUT_HISTORY_IO (pathless), "kept");
+  EXPECT_EQ (pending_of (pathless), 1u);
+  g_autoptr (GError) error = nullptr;
+  EXPECT_FALSE (vontle_input_history_file_flush (pathless, &error));
+  EXPECT_TRUE (g_error_matches (error, G_IO_ERROR, G_IO_ERROR_INVALID_ARGUMENT));
+  g_object_set (pathless, "max-entries", 0u, nullptr);
 }
 
 /* ------------------------------------------------------------ rewrites -- */
@@ -577,15 +646,17 @@ TEST_F (InputHistoryFileTest, RewriteKeepsASymlinkAndLeavesNoTemporary)
 {
   const std::string real_dir = dir_ + "/real", target = real_dir + "/history", link = dir_ + "/link";
   ASSERT_EQ (g_mkdir (real_dir.c_str (), 0700), 0);
-  ASSERT_EQ (symlink (target.c_str (), link.c_str ()), 0);
+  ASSERT_EQ (symlink ("real/history", link.c_str ()), 0);
+  write_file (real_dir + "/.history.vontle-Stale123", "left by a process killed in a rewrite");
   Store store (link, 3);
+  const std::string padding (30000, 'p'); /* three entries fill more than one write */
   for (int i = 0; i < 20; i++)
-    store.append ("e" + std::to_string (i));
+    store.append ("e" + std::to_string (i) + padding);
   struct stat st;
   ASSERT_EQ (lstat (link.c_str (), &st), 0);
   EXPECT_TRUE (S_ISLNK (st.st_mode));
-  EXPECT_LE (contents_of (target).size (), std::string ("e19\n").size () * 7);
-  EXPECT_EQ (read_fresh (link, 3), Lines ({ "e17", "e18", "e19" }));
+  EXPECT_LE (contents_of (target).size (), (4 + padding.size ()) * 6);
+  EXPECT_EQ (read_fresh (link, 3), Lines ({ "e17" + padding, "e18" + padding, "e19" + padding }));
   g_autoptr (GDir) listing = g_dir_open (real_dir.c_str (), 0, nullptr);
   std::vector<std::string> names;
   while (const char *name = g_dir_read_name (listing))
