@@ -310,6 +310,22 @@ failure_from_errno (int error)
   return { g_io_error_from_errno (error), g_strerror (error) };
 }
 
+/* Records ERROR (errno by default) as the failure and returns false, for
+ * the caller to return in turn. */
+bool
+fail (Failure *failure, int error = errno)
+{
+  *failure = failure_from_errno (error);
+  return false;
+}
+
+bool
+fail (Failure *failure, GIOErrorEnum code, const char *reason)
+{
+  *failure = { code, reason };
+  return false;
+}
+
 /* --------------------------------------------------------- descriptors -- */
 
 class Fd
@@ -379,15 +395,9 @@ open_regular (const char *path, int flags, Fd &fd, struct stat *st, Failure *fai
     return false;
   fd.reset (open (path, flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, file_mode));
   if (!fd.valid ())
-    {
-      *failure = failure_from_errno (errno);
-      return false;
-    }
+    return fail (failure);
   if (fstat (fd.get (), st) != 0)
-    {
-      *failure = failure_from_errno (errno);
-      return false;
-    }
+    return fail (failure);
   if (!check_regular (*st, failure))
     return false;
   const int status = fcntl (fd.get (), F_GETFL);
@@ -404,9 +414,7 @@ lock (int fd, int operation, Failure *failure)
   do
     result = flock (fd, operation);
   while (result != 0 && errno == EINTR);
-  if (result != 0)
-    *failure = failure_from_errno (errno);
-  return result == 0;
+  return result == 0 || fail (failure);
 }
 
 bool
@@ -419,10 +427,7 @@ write_all (int fd, const char *data, size_t n, Failure *failure)
         written = write (fd, data, n);
       while (written < 0 && errno == EINTR);
       if (written <= 0)
-        {
-          *failure = failure_from_errno (written < 0 ? errno : EIO);
-          return false;
-        }
+        return fail (failure, written < 0 ? errno : EIO);
       data += written;
       n -= static_cast<size_t> (written);
     }
@@ -567,10 +572,7 @@ catch_up (VontleInputHistoryFile *file, int fd, Failure *failure)
   StoreState &state = priv->state;
   struct stat st;
   if (fstat (fd, &st) != 0)
-    {
-      *failure = failure_from_errno (errno);
-      return false;
-    }
+    return fail (failure);
   off_t offset = state.parsed;
   if (!can_continue (state, fd, st))
     {
@@ -593,10 +595,7 @@ catch_up (VontleInputHistoryFile *file, int fd, Failure *failure)
     {
       const ssize_t got = read_at (fd, buffer.data (), buffer.size (), offset);
       if (got < 0)
-        {
-          *failure = failure_from_errno (errno);
-          return false;
-        }
+        return fail (failure);
       if (got == 0)
         break;
       parser.feed (buffer.data (), static_cast<size_t> (got));
@@ -684,8 +683,7 @@ open_locked (const char *path, int flags, int lock_operation, Fd &fd, struct sta
       if (stat (path, locked) == 0 && same_file (opened, *locked))
         return true;
     }
-  *failure = { G_IO_ERROR_BUSY, "it keeps being replaced by other processes" };
-  return false;
+  return fail (failure, G_IO_ERROR_BUSY, "it keeps being replaced by other processes");
 }
 
 /* Updates the entries from the file when it may have changed since the last
@@ -700,10 +698,7 @@ refresh (VontleInputHistoryFile *file, Failure *failure)
     {
       /* No file, or a file where a directory should be: nothing stored. */
       if (errno != ENOENT && errno != ENOTDIR)
-        {
-          *failure = failure_from_errno (errno);
-          return false;
-        }
+        return fail (failure);
       state.entries.clear (); /* nothing stored (any more) */
       state.loaded = false;
       return true;
@@ -805,8 +800,7 @@ create_temporary (const std::string &prefix, const char *dir, std::string &temp_
       if (errno != EEXIST)
         break;
     }
-  *failure = failure_from_errno (errno);
-  return false;
+  return fail (failure);
 }
 
 /* Writes the entries to TEMP_FD and makes it durable; returns its size. */
@@ -834,11 +828,7 @@ write_entries (const StoreState &state, int temp_fd, off_t *size, std::string *l
       total += static_cast<off_t> (buffer.size ());
       keep_last_bytes (*last_bytes, buffer);
     }
-  if (ok && fsync (temp_fd) != 0)
-    {
-      *failure = failure_from_errno (errno);
-      ok = false;
-    }
+  ok = ok && (fsync (temp_fd) == 0 || fail (failure));
   *size = total;
   return ok;
 }
@@ -847,8 +837,8 @@ write_entries (const StoreState &state, int temp_fd, off_t *size, std::string *l
  * the rewrite replaces that one, and leaves the links as they are. Links
  * among the directories above need no resolving, a rename goes through
  * them. */
-char *
-final_target (const char *path, Failure *failure)
+bool
+final_target (const char *path, char **target, Failure *failure)
 {
   constexpr int max_links = 40; /* as the kernel's own loop limit */
   g_autofree char *current = g_strdup (path);
@@ -856,19 +846,15 @@ final_target (const char *path, Failure *failure)
     {
       struct stat st;
       if (lstat (current, &st) != 0)
-        {
-          *failure = failure_from_errno (errno);
-          return nullptr;
-        }
+        return fail (failure);
       if (!S_ISLNK (st.st_mode))
-        return g_steal_pointer (&current);
-      g_autoptr (GError) error = nullptr;
-      g_autofree char *link = g_file_read_link (current, &error);
-      if (link == nullptr)
         {
-          *failure = { G_IO_ERROR_FAILED, error->message };
-          return nullptr;
+          *target = g_steal_pointer (&current);
+          return true;
         }
+      g_autofree char *link = g_file_read_link (current, nullptr);
+      if (link == nullptr)
+        return fail (failure, G_IO_ERROR_FAILED, "its symbolic link cannot be read");
       if (!g_path_is_absolute (link))
         {
           g_autofree char *dir = g_path_get_dirname (current);
@@ -876,21 +862,20 @@ final_target (const char *path, Failure *failure)
         }
       g_free (std::exchange (current, g_steal_pointer (&link)));
     }
-  *failure = failure_from_errno (ELOOP);
-  return nullptr;
+  return fail (failure, ELOOP);
 }
 
 /* Replaces the file with one that holds the entries alone, under the
- * caller's exclusive lock on it, through a temporary file in the target's directory: a crash
- * leaves the old file or the new one. A symbolic link stays: its target is
- * what gets replaced. */
+ * caller's exclusive lock on it, through a temporary file in the target's
+ * directory: a crash leaves the old file or the new one. A symbolic link
+ * stays: its target is what gets replaced. */
 bool
 rewrite (VontleInputHistoryFile *file, Failure *failure)
 {
   auto *priv = private_of (file);
   StoreState &state = priv->state;
-  g_autofree char *target = final_target (priv->path, failure);
-  if (target == nullptr)
+  g_autofree char *target = nullptr;
+  if (!final_target (priv->path, &target, failure))
     return false;
   g_autofree char *dir = g_path_get_dirname (target);
   g_autofree char *base = g_path_get_basename (target);
@@ -905,14 +890,10 @@ rewrite (VontleInputHistoryFile *file, Failure *failure)
   std::string last_bytes;
   struct stat new_st = {};
   /* The file keeps the mode it was given (by default 0600). */
-  bool ok = write_entries (state, temp.get (), &size, &last_bytes, failure);
-  if (ok && (fchmod (temp.get (), state.mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0
-             || fstat (temp.get (), &new_st) != 0 || !temp.close_checked ()
-             || rename (temp_path.c_str (), target) != 0))
-    {
-      *failure = failure_from_errno (errno);
-      ok = false;
-    }
+  const bool ok = write_entries (state, temp.get (), &size, &last_bytes, failure)
+                  && ((fchmod (temp.get (), state.mode & (S_IRWXU | S_IRWXG | S_IRWXO)) == 0
+                       && fstat (temp.get (), &new_st) == 0 && temp.close_checked ()
+                       && rename (temp_path.c_str (), target) == 0) || fail (failure));
   if (!ok)
     {
       static_cast<void> (unlink (temp_path.c_str ()));
@@ -985,10 +966,7 @@ open_for_append (const char *path, Fd &fd, struct stat *locked, Failure *failure
     return false;
   g_autofree char *dir = g_path_get_dirname (path);
   if (g_mkdir_with_parents (dir, directory_mode) != 0)
-    {
-      *failure = failure_from_errno (errno);
-      return false;
-    }
+    return fail (failure);
   return open_locked (path, flags, LOCK_EX, fd, locked, failure);
 }
 

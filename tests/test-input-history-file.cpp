@@ -509,6 +509,17 @@ TEST_F (InputHistoryFileTest, DirectoryRemovedOrUnwritable)
     EXPECT_EQ (contents_of (path), "three\n");
     EXPECT_EQ (log.Take ().size (), 2u);
 
+    /* A dangling symbolic link where the directory should be: it cannot be
+     * made. */
+    g_remove (path.c_str ());
+    g_rmdir (sub.c_str ());
+    ASSERT_EQ (symlink ("nowhere", sub.c_str ()), 0);
+    store.append ("dangling");
+    EXPECT_EQ (pending_of (store.file), 1u);
+    g_remove (sub.c_str ());
+    EXPECT_TRUE (vontle_input_history_file_flush (store.file, nullptr));
+    EXPECT_EQ (log.Take ().size (), 2u);
+
     /* The last try, as the store goes, also logs the recovery. */
     g_remove (path.c_str ());
     g_rmdir (sub.c_str ());
@@ -517,6 +528,21 @@ TEST_F (InputHistoryFileTest, DirectoryRemovedOrUnwritable)
     g_remove (sub.c_str ());
   }
   EXPECT_EQ (contents_of (path), "four\n");
+
+  /* A name too long for the temporary file beside it: no rewrite, so the
+   * file grows instead, loses nothing, and says so once. */
+  const std::string long_path = dir_ + "/" + std::string (245, 'h');
+  {
+    LogPipe log;
+    Store store (long_path, 1);
+    for (const char *line : { "a", "b", "c", "d" })
+      store.append (line);
+    EXPECT_EQ (read_fresh (long_path), Lines ({ "a", "b", "c", "d" }));
+    const Lines logged = log.Take ();
+    ASSERT_EQ (logged.size (), 1u);
+    EXPECT_THAT (logged[0], HasSubstr ("Cannot shorten"));
+    EXPECT_THAT (logged[0], HasSubstr (g_strerror (ENAMETOOLONG)));
+  }
 
   GiveAway ();
   const std::string own = dir_ + "/own", own_path = own + "/history";
@@ -626,6 +652,16 @@ TEST_F (InputHistoryFileTest, RefusesWhatIsNoStore)
   ExpectCritical ("vontle_input_history_file_get_path", "VONTLE_IS_INPUT_HISTORY_FILE (file)");
   EXPECT_FALSE (vontle_input_history_file_flush (reinterpret_cast<VontleInputHistoryFile *> (other), nullptr));
   ExpectCritical ("vontle_input_history_file_flush", "VONTLE_IS_INPUT_HISTORY_FILE (file)");
+
+  /* Property ids the class does not have, as a subclass might pass on. */
+  g_autoptr (VontleInputHistoryFile) store = vontle_input_history_file_new (path_.c_str ());
+  GParamSpec *bogus = g_param_spec_uint ("bogus", nullptr, nullptr, 0, 1, 0, G_PARAM_READWRITE);
+  GValue value = G_VALUE_INIT;
+  g_value_init (&value, G_TYPE_UINT);
+  G_OBJECT_GET_CLASS (store)->set_property (G_OBJECT (store), 99, &value, bogus);
+  G_OBJECT_GET_CLASS (store)->get_property (G_OBJECT (store), 99, &value, bogus);
+  g_param_spec_unref (g_param_spec_ref_sink (bogus));
+  EXPECT_EQ (TakeMessages ().size (), 2u);
 
   /* Made without a path (as a binding may): it keeps lines in memory. */
   LogPipe log;
