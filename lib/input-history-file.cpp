@@ -469,6 +469,7 @@ struct StoreState
   std::string signature;       /* the last bytes before parsed */
   bool ends_open = false;      /* the parse ended on a line without line feed */
   size_t records = 0;          /* entry lines in the file, duplicates counted */
+  size_t skipped = 0;          /* lines too long, passed over since last logged */
   bool write_failing = false;
   bool read_failing = false;
   bool rewrite_failing = false;
@@ -606,9 +607,7 @@ catch_up (VontleInputHistoryFile *file, int fd, Failure *failure)
   if (offset != state.parsed)
     state.ends_open = ends_open;
   state.records += parser.records ();
-  if (parser.oversized () > 0)
-    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "History file '%s': skipped %zu line(s) longer than %zu bytes.",
-                     priv->path, parser.oversized (), max_line_bytes);
+  state.skipped += parser.oversized ();
 
   /* Under the lock nobody appends: the file is still as fstat saw it. */
   state.dev = st.st_dev;
@@ -634,6 +633,17 @@ report_read (VontleInputHistoryFile *file, const Failure *failure)
   else if (failure == nullptr && state.read_failing)
     VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "The history file '%s' can be read again.", priv->path);
   state.read_failing = failure != nullptr;
+}
+
+/* After a parse, once the file is unlocked: a host's logger may write to
+ * this very history. */
+void
+report_skipped (VontleInputHistoryFile *file)
+{
+  auto *priv = private_of (file);
+  if (priv->state.skipped > 0)
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "History file '%s': skipped %zu line(s) longer than %zu bytes.",
+                     priv->path, std::exchange (priv->state.skipped, 0), max_line_bytes);
 }
 
 void
@@ -754,6 +764,7 @@ vontle_input_history_file_read (VontleInputHistoryIO *io)
     {
       Failure failure;
       const bool ok = refresh (file, &failure);
+      report_skipped (file);
       report_read (file, ok ? nullptr : &failure);
     }
   return entries_with_pending (file);
@@ -995,19 +1006,24 @@ write_pending (VontleInputHistoryFile *file, Failure *failure, size_t *written)
   *written = write_records (state, fd.get (), locked.st_size, failure, &ok);
   /* The lines are in the file either way; only their surviving a crash of
    * the system is in doubt. */
-  if (*written > 0 && priv->sync && fsync (fd.get ()) != 0)
-    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot sync the history file '%s': %s.", priv->path,
-                     g_strerror (errno));
+  const int sync_error = *written > 0 && priv->sync && fsync (fd.get ()) != 0 ? errno : 0;
 
   Failure read_failure;
+  Failure rewrite_failure;
   const bool parsed = catch_up (file, fd.get (), &read_failure);
+  const bool rewrite_due = parsed && priv->max_entries > 0
+                           && state.records > 2 * static_cast<size_t> (priv->max_entries);
+  const bool rewritten = rewrite_due && rewrite (file, &rewrite_failure);
+  /* Unlocked before anything is logged: a host's logger may write to this
+   * very history. */
+  fd.reset ();
+  if (sync_error != 0)
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot sync the history file '%s': %s.", priv->path,
+                     g_strerror (sync_error));
+  report_skipped (file);
   report_read (file, parsed ? nullptr : &read_failure);
-  if (parsed && priv->max_entries > 0 && state.records > 2 * static_cast<size_t> (priv->max_entries))
-    {
-      Failure rewrite_failure;
-      const bool rewritten = rewrite (file, &rewrite_failure);
-      report_rewrite (file, rewritten ? nullptr : &rewrite_failure);
-    }
+  if (rewrite_due)
+    report_rewrite (file, rewritten ? nullptr : &rewrite_failure);
   return ok && state.pending.empty ();
 }
 
