@@ -73,7 +73,7 @@ class TemplateRender(unittest.TestCase):
 class History(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
-        self.env = dict(os.environ, XDG_DATA_HOME=self.dir.name)
+        self.env = dict(os.environ, XDG_STATE_HOME=self.dir.name)
 
     def tearDown(self):
         self.dir.cleanup()
@@ -102,15 +102,18 @@ class History(unittest.TestCase):
     def test_a_failed_save_fails(self):
         blocker = os.path.join(self.dir.name, "file")
         open(blocker, "w").close()
-        self.env["XDG_DATA_HOME"] = blocker
-        result = self.history(stdin=b"add ls\n")
+        self.env["XDG_STATE_HOME"] = blocker
+        result = self.history(stdin=b"add ls\nlist\n")
         self.assertNotEqual(result.returncode, 0)
         self.assertIn(b"cannot save", result.stderr)
+        self.assertEqual(result.stdout, b"  ls\n")  # kept in memory meanwhile
 
     def test_entries_survive_between_runs(self):
         self.assertEqual(self.history(stdin=b"add ls\nadd pwd\n").returncode, 0)
-        result = self.history(stdin=b"list\n")
-        self.assertEqual(result.stdout, b"  ls\n  pwd\n")
+        result = self.history(stdin=b"add ls\nlist\n")
+        self.assertEqual(result.stdout, b"  pwd\n  ls\n")
+        with open(os.path.join(self.dir.name, "vontle-examples", "history"), "rb") as f:
+            self.assertEqual(f.read(), b"ls\npwd\nls\n")
 
     def test_empty_input_and_the_demo_leave_the_data_directory_alone(self):
         result = self.history()

@@ -2,6 +2,7 @@
 // The library as a JavaScript program sees it under gjs, through GObject
 // Introspection. Run with `gjs -m`; each case prints "NAME ... ok" or
 // "NAME ... FAIL" and any failure makes the exit status non-zero.
+import GLib from 'gi://GLib';
 import GObject from 'gi://GObject';
 import Vontle from 'gi://Vontle?version=5.0';
 import System from 'system';
@@ -92,6 +93,25 @@ const cases = {
         assertEqual(store.lines, ['kept', 'line']);
         assertEqual(history.dup_lines(), []);
         assertEqual(history.previous(''), null);
+    },
+
+    history_file_keeps_each_line_once_and_shares_the_file() {
+        const dir = GLib.dir_make_tmp('vontle-gjs-XXXXXX');
+        const path = GLib.build_filenamev([dir, 'history']);
+        const store = Vontle.InputHistoryFile.new(path);
+        const history = Vontle.InputHistory.new(store);
+        for (const line of ['open a', 'close', 'open a'])
+            history.append(line);
+        assertEqual(history.dup_lines(), ['close', 'open a']);
+        const other = Vontle.InputHistory.new(new Vontle.InputHistoryFile({path, max_entries: 2}));
+        other.append('elsewhere');
+        history.reset();
+        assertEqual(history.dup_lines(), ['close', 'open a', 'elsewhere']);
+        assertEqual(other.dup_lines(), ['open a', 'elsewhere']);
+        assertEqual(store.pending, 0);
+        assertEqual(store.flush(), true);
+        GLib.unlink(path);
+        GLib.rmdir(dir);
     },
 
     template_names_and_changed_signal() {

@@ -10,7 +10,7 @@ import weakref
 import gi
 
 gi.require_version('Vontle', '5.0')
-from gi.repository import Vontle  # noqa: E402
+from gi.repository import GLib, Vontle  # noqa: E402
 
 
 class TemplateTest(unittest.TestCase):
@@ -93,6 +93,55 @@ class StoredHistoryTest(unittest.TestCase):
         self.assertEqual(template.dup_referenced_names(), ['b', 'a'])
         template.set_base('none')
         self.assertEqual(template.dup_referenced_names(), [])
+
+
+class HistoryFileTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.path = os.path.join(self.dir.name, 'state', 'history')
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def test_duplicates_escapes_and_a_second_instance(self):
+        store = Vontle.InputHistoryFile.new(self.path)
+        history = Vontle.InputHistory.new(store)
+        for line in ['open a', 'close', 'open a', 'two\nlines\\']:
+            history.append(line)
+        self.assertEqual(history.dup_lines(), ['close', 'open a', 'two\nlines\\'])
+        with open(self.path, 'rb') as f:
+            self.assertEqual(f.read(), b'open a\nclose\nopen a\ntwo\\nlines\\\\\n')
+        other = Vontle.InputHistory.new(Vontle.InputHistoryFile(path=self.path, max_entries=2))
+        other.append('from the other')
+        history.append('close')
+        self.assertEqual(history.dup_lines(), ['two\nlines\\', 'from the other', 'close'])
+        self.assertEqual(other.dup_lines(), ['two\nlines\\', 'from the other'])  # until it resets
+        other.reset()
+        self.assertEqual(other.dup_lines(), ['from the other', 'close'])
+
+    def test_a_failing_write_keeps_the_line_pending(self):
+        os.makedirs(self.dir.name, exist_ok=True)
+        with open(os.path.join(self.dir.name, 'state'), 'w'):
+            pass                          # a file where the directory should be
+        store = Vontle.InputHistoryFile.new(self.path)
+        history = Vontle.InputHistory.new(store)
+        history.append('typed')
+        self.assertEqual(store.props.pending, 1)
+        self.assertEqual(history.dup_lines(), ['typed'])
+        with self.assertRaises(GLib.Error) as raised:
+            store.flush()
+        self.assertIn(self.path, raised.exception.message)
+        os.remove(os.path.join(self.dir.name, 'state'))
+        self.assertTrue(store.flush())
+        self.assertEqual(store.props.pending, 0)
+        with open(self.path) as f:
+            self.assertEqual(f.read(), 'typed\n')
+
+    def test_application_store_in_the_state_directory(self):
+        os.environ['XDG_STATE_HOME'] = self.dir.name
+        store = Vontle.InputHistoryFile.new_for_application('org.example.App')
+        self.assertEqual(store.get_path(), os.path.join(self.dir.name, 'org.example.App', 'history'))
+        self.assertEqual(store.props.max_entries, 10000)
 
 
 class UtilityTest(unittest.TestCase):

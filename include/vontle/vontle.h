@@ -4,6 +4,7 @@
 
 #include <vontle/datastructures.h>
 #include <vontle/input-history.h>
+#include <vontle/input-history-file.h>
 #include <vontle/input-history-lines-io.h>
 #include <vontle/log.h>
 #include <vontle/template.h>
