@@ -1241,7 +1241,7 @@ vontle_input_history_file_finalize (GObject *object)
 {
   auto *file = VONTLE_INPUT_HISTORY_FILE (object);
   auto *priv = private_of (file);
-  if (!priv->state.pending_count () == 0 && priv->path != nullptr)
+  if (priv->state.pending_count () > 0 && priv->path != nullptr)
     {
       Failure failure;
       size_t written;
