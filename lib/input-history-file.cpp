@@ -184,6 +184,8 @@ public:
 
   [[nodiscard]] size_t size () const { return live_; }
 
+  /* Visits the entries, oldest first, each as a view of its text, which is
+   * NUL-terminated too. */
   template <typename Visit>
   void
   for_each (Visit visit) const
