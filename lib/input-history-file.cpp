@@ -4,16 +4,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
-#include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
-#include <vector>
 
-#include <dirent.h>
 #include <fcntl.h>
+#include <glib-unix.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,7 +21,10 @@
  * see half a record of a live writer. The file is rewritten (new file, fsync,
  * rename) once it holds more than twice the entries kept. A store remembers
  * the entries it parsed and where it stopped, so that a file that has only
- * grown costs the new bytes alone. */
+ * grown costs the new bytes alone.
+ *
+ * Like the rest of the library, this unit needs no C++ runtime: its
+ * containers are GLib's, owned through the small holders below. */
 
 namespace {
 
@@ -52,43 +52,117 @@ constexpr int temp_attempts = 100;
 constexpr mode_t file_mode = 0600;
 constexpr mode_t directory_mode = 0700;
 
-/* Dead slots the entry vector may hold beyond twice the live ones before it
+/* Dead slots the entry array may hold beyond twice the live ones before it
  * is compacted. */
 constexpr size_t compact_slack = 64;
 
+/* ------------------------------------------------------------ holders -- */
+
+struct PtrArrayUnref
+{
+  void operator() (GPtrArray *array) const { g_ptr_array_unref (array); }
+};
+using PtrArray = std::unique_ptr<GPtrArray, PtrArrayUnref>;
+
+struct HashTableUnref
+{
+  void operator() (GHashTable *table) const { g_hash_table_unref (table); }
+};
+using HashTable = std::unique_ptr<GHashTable, HashTableUnref>;
+
+struct StringFree
+{
+  void operator() (GString *string) const { static_cast<void> (g_string_free (string, TRUE)); }
+};
+using String = std::unique_ptr<GString, StringFree>;
+
+std::string_view
+view_of (const GString *string)
+{
+  return { string->str, string->len };
+}
+
 /* ------------------------------------------------------------ entries -- */
 
-/* The distinct entries, oldest first, each at its newest occurrence: a
- * vector of slots (null where an entry moved on or was dropped) and an index
- * from text to slot, so that adding is constant time whatever the size. */
+/* Text with its length: the key of the entry index, where lookups come
+ * with text that is not NUL-terminated (a line seen where it lies in the
+ * read buffer). */
+struct Key
+{
+  const char *text;
+  size_t length;
+};
+
+/* One allocation per entry: the key, where it sits in the slots, and the
+ * text itself (NUL-terminated) right behind. The key comes first, so that
+ * the index's keys are the entries themselves. */
+struct Entry
+{
+  Key key;
+  size_t slot;
+
+  static Entry *
+  make (std::string_view text, size_t slot)
+  {
+    void *memory = g_malloc (sizeof (Entry) + text.size () + 1);
+    char *copy = static_cast<char *> (memory) + sizeof (Entry);
+    memcpy (copy, text.data (), text.size ());
+    copy[text.size ()] = '\0';
+    return new (memory) Entry { { copy, text.size () }, slot };
+  }
+};
+
+/* g_str_hash's function, over a length rather than up to a NUL. */
+guint
+key_hash (gconstpointer key)
+{
+  const auto *k = static_cast<const Key *> (key);
+  guint32 hash = 5381;
+  for (size_t i = 0; i < k->length; i++)
+    hash = (hash << 5) + hash + static_cast<unsigned char> (k->text[i]);
+  return hash;
+}
+
+gboolean
+key_equal (gconstpointer a, gconstpointer b)
+{
+  const auto *x = static_cast<const Key *> (a);
+  const auto *y = static_cast<const Key *> (b);
+  return x->length == y->length && memcmp (x->text, y->text, x->length) == 0;
+}
+
+/* The distinct entries, oldest first, each at its newest occurrence: an
+ * array of slots (null where an entry moved on or was dropped) and an index
+ * from text to entry, so that adding is constant time whatever the size. */
 class Entries
 {
 public:
-  Entries () = default;
+  Entries () : slots_ (g_ptr_array_new ()), index_ (g_hash_table_new (key_hash, key_equal)) {}
   Entries (const Entries &) = delete;
   Entries &operator= (const Entries &) = delete;
-  ~Entries () { clear (); }
+  ~Entries () { free_entries (); }
 
   /* Makes TEXT the newest entry; keeps at most MAX (0: all). An entry seen
-   * before moves, string and all: only a new one is copied. */
+   * before moves, text and all: only a new one is copied. */
   void
   add (std::string_view text, size_t max)
   {
-    if (auto found = index_.find (text); found != index_.end ())
+    const Key key { text.data (), text.size () };
+    if (auto *found = static_cast<Entry *> (g_hash_table_lookup (index_.get (), &key)); found != nullptr)
       {
-        char *kept = std::exchange (slots_[found->second], nullptr);
-        slots_.push_back (kept);
-        found->second = slots_.size () - 1;
+        slot (found->slot) = nullptr;
+        found->slot = slots_->len;
+        g_ptr_array_add (slots_.get (), found);
       }
     else
       {
-        char *copy = g_strndup (text.data (), text.size ());
-        slots_.push_back (copy);
-        index_.emplace (std::string_view (copy, text.size ()), slots_.size () - 1);
+        Entry *entry = Entry::make (text, slots_->len);
+        g_ptr_array_add (slots_.get (), entry);
+        g_hash_table_add (index_.get (), entry);
         live_++;
         trim (max);
       }
-    if (slots_.size () > 2 * live_ + compact_slack)
+    if (slots_->len > 2 * live_ + compact_slack)
       compact ();
   }
 
@@ -102,34 +176,43 @@ public:
   void
   clear ()
   {
-    for (char *slot : slots_)
-      g_free (slot);
-    slots_.clear ();
-    index_.clear ();
+    free_entries ();
+    g_ptr_array_set_size (slots_.get (), 0);
+    g_hash_table_remove_all (index_.get ());
     head_ = live_ = 0;
   }
 
   [[nodiscard]] size_t size () const { return live_; }
 
-  [[nodiscard]] bool contains (std::string_view text) const { return index_.contains (text); }
-
+  /* Visits the entries, oldest first, each as a view of its text, which is
+   * NUL-terminated too. */
   template <typename Visit>
   void
   for_each (Visit visit) const
   {
-    for (size_t i = head_; i < slots_.size (); i++)
-      if (slots_[i] != nullptr)
-        visit (static_cast<const char *> (slots_[i]));
+    for (size_t i = head_; i < slots_->len; i++)
+      if (const Entry *entry = static_cast<const Entry *> (slots_->pdata[i]); entry != nullptr)
+        visit (std::string_view (entry->key.text, entry->key.length));
   }
 
 private:
+  [[nodiscard]] gpointer &slot (size_t i) const { return slots_->pdata[i]; }
+
+  void
+  free_entries ()
+  {
+    for (size_t i = head_; i < slots_->len; i++)
+      g_free (std::exchange (slot (i), nullptr));
+  }
+
   void
   drop_oldest ()
   {
-    while (slots_[head_] == nullptr)
+    while (slot (head_) == nullptr)
       head_++;
-    index_.erase (std::string_view (slots_[head_]));
-    g_free (std::exchange (slots_[head_], nullptr));
+    auto *oldest = static_cast<Entry *> (std::exchange (slot (head_), nullptr));
+    g_hash_table_remove (index_.get (), oldest);
+    g_free (oldest);
     head_++;
     live_--;
   }
@@ -138,42 +221,41 @@ private:
   compact ()
   {
     size_t filled = 0;
-    for (size_t i = head_; i < slots_.size (); i++)
-      if (slots_[i] != nullptr)
+    for (size_t i = head_; i < slots_->len; i++)
+      if (auto *entry = static_cast<Entry *> (slot (i)); entry != nullptr)
         {
-          slots_[filled] = slots_[i];
-          index_.find (std::string_view (slots_[filled]))->second = filled;
-          filled++;
+          entry->slot = filled;
+          slot (filled++) = entry;
         }
-    slots_.resize (filled);
+    g_ptr_array_set_size (slots_.get (), static_cast<guint> (filled));
     head_ = 0;
   }
 
-  std::vector<char *> slots_;
+  PtrArray slots_;
+  HashTable index_;
   size_t head_ = 0;
   size_t live_ = 0;
-  std::unordered_map<std::string_view, size_t> index_;
 };
 
 /* ----------------------------------------------------------- encoding -- */
 
 void
-append_escaped (std::string &out, std::string_view entry)
+append_escaped (GString *out, std::string_view entry)
 {
   for (char c : entry)
     switch (c)
       {
       case '\\':
-        out += "\\\\";
+        g_string_append_len (out, "\\\\", 2);
         break;
       case '\n':
-        out += "\\n";
+        g_string_append_len (out, "\\n", 2);
         break;
       case '\r':
-        out += "\\r";
+        g_string_append_len (out, "\\r", 2);
         break;
       default:
-        out += c;
+        g_string_append_c (out, c);
       }
 }
 
@@ -183,13 +265,13 @@ append_escaped (std::string &out, std::string_view entry)
  * Gives a view of LINE itself when nothing needs undoing, else of SCRATCH;
  * empty for a line that gives no entry. */
 std::string_view
-decode_line (const char *line, size_t length, std::string &scratch)
+decode_line (const char *line, size_t length, GString *scratch)
 {
   if (length > 0 && line[length - 1] == '\r')
     length--;
   if (memchr (line, '\\', length) == nullptr && memchr (line, '\0', length) == nullptr)
     return { line, length };
-  scratch.clear ();
+  g_string_truncate (scratch, 0);
   for (size_t i = 0; i < length; i++)
     {
       char c = line[i];
@@ -204,9 +286,9 @@ decode_line (const char *line, size_t length, std::string &scratch)
               i++;
             }
         }
-      scratch += c;
+      g_string_append_c (scratch, c);
     }
-  return scratch;
+  return view_of (scratch);
 }
 
 /* Splits a stream of bytes, fed in pieces, into entries. A line longer than
@@ -224,7 +306,7 @@ public:
         const auto *newline = static_cast<const char *> (memchr (data, '\n', n));
         const size_t length = newline != nullptr ? static_cast<size_t> (newline - data) : n;
         /* A whole line in this piece is parsed where it lies. */
-        if (newline != nullptr && partial_.empty () && !skipping_ && length <= max_line_bytes)
+        if (newline != nullptr && partial_->len == 0 && !skipping_ && length <= max_line_bytes)
           take_line (data, length);
         else
           {
@@ -243,7 +325,7 @@ public:
   bool
   finish ()
   {
-    const bool open = !partial_.empty () || skipping_;
+    const bool open = partial_->len > 0 || skipping_;
     if (open)
       end_line ();
     return open;
@@ -258,20 +340,20 @@ private:
   {
     if (skipping_)
       return;
-    if (partial_.size () + length > max_line_bytes)
+    if (partial_->len + length > max_line_bytes)
       {
-        partial_.clear ();
+        g_string_truncate (partial_.get (), 0);
         skipping_ = true;
         oversized_++;
         return;
       }
-    partial_.append (data, length);
+    g_string_append_len (partial_.get (), data, static_cast<gssize> (length));
   }
 
   void
   take_line (const char *line, size_t length)
   {
-    const std::string_view entry = decode_line (line, length, scratch_);
+    const std::string_view entry = decode_line (line, length, scratch_.get ());
     if (entry.empty ())
       return;
     entries_.add (entry, max_);
@@ -282,15 +364,15 @@ private:
   end_line ()
   {
     if (!skipping_)
-      take_line (partial_.data (), partial_.size ());
-    partial_.clear ();
+      take_line (partial_->str, partial_->len);
+    g_string_truncate (partial_.get (), 0);
     skipping_ = false;
   }
 
   Entries &entries_;
   size_t max_;
-  std::string partial_;
-  std::string scratch_;
+  String partial_ { g_string_new (nullptr) };
+  String scratch_ { g_string_new (nullptr) };
   bool skipping_ = false;
   size_t records_ = 0;
   size_t oversized_ = 0;
@@ -301,7 +383,8 @@ private:
 struct Failure
 {
   GIOErrorEnum code = G_IO_ERROR_FAILED;
-  std::string reason;
+  /* g_strerror's text or a literal: both last as long as the process. */
+  const char *reason = "";
 };
 
 Failure
@@ -400,9 +483,7 @@ open_regular (const char *path, int flags, Fd &fd, struct stat *st, Failure *fai
     return fail (failure);
   if (!check_regular (*st, failure))
     return false;
-  const int status = fcntl (fd.get (), F_GETFL);
-  if (status != -1)
-    static_cast<void> (fcntl (fd.get (), F_SETFL, status & ~O_NONBLOCK));
+  static_cast<void> (g_unix_set_fd_nonblocking (fd.get (), FALSE, nullptr));
   return true;
 }
 
@@ -454,19 +535,46 @@ read_at (int fd, char *buffer, size_t n, off_t offset)
   return static_cast<ssize_t> (total);
 }
 
+/* The last signature_bytes bytes of a stream fed in pieces. */
+struct Signature
+{
+  char bytes[signature_bytes];
+  size_t length = 0;
+
+  void
+  keep (std::string_view more)
+  {
+    if (more.size () >= signature_bytes)
+      {
+        memcpy (bytes, more.data () + more.size () - signature_bytes, signature_bytes);
+        length = signature_bytes;
+        return;
+      }
+    const size_t total = length + more.size ();
+    const size_t dropped = total > signature_bytes ? total - signature_bytes : 0;
+    memmove (bytes, bytes + dropped, length - dropped);
+    memcpy (bytes + length - dropped, more.data (), more.size ());
+    length = total - dropped;
+  }
+
+  void clear () { length = 0; }
+
+  [[nodiscard]] std::string_view view () const { return { bytes, length }; }
+};
+
 /* What the store knows of the file: the entries as of the last parse, and
  * which file and how much of it that parse covered. */
 struct StoreState
 {
   Entries entries;
-  std::vector<char *> pending; /* g_malloc'ed lines not yet written, oldest first */
+  PtrArray pending { g_ptr_array_new_with_free_func (g_free) }; /* lines not yet written, oldest first */
   bool loaded = false;         /* entries and the fields below describe a file */
   dev_t dev = 0;
   ino_t ino = 0;
   off_t parsed = 0;            /* bytes parsed, from the start */
   struct timespec mtime = {};
   mode_t mode = file_mode;
-  std::string signature;       /* the last bytes before parsed */
+  Signature signature;         /* the last bytes before parsed */
   bool ends_open = false;      /* the parse ended on a line without line feed */
   size_t records = 0;          /* entry lines in the file, duplicates counted */
   size_t skipped = 0;          /* lines too long, passed over since last logged */
@@ -474,11 +582,8 @@ struct StoreState
   bool read_failing = false;
   bool rewrite_failing = false;
 
-  ~StoreState ()
-  {
-    for (char *line : pending)
-      g_free (line);
-  }
+  [[nodiscard]] size_t pending_count () const { return pending->len; }
+  [[nodiscard]] const char *pending_line (size_t i) const { return static_cast<const char *> (pending->pdata[i]); }
 };
 
 } // namespace
@@ -530,20 +635,6 @@ private_of (VontleInputHistoryFile *file)
 
 /* --------------------------------------------------------------- parse -- */
 
-/* Keeps the last signature_bytes of what KEPT and BYTES hold in turn. */
-void
-keep_last_bytes (std::string &kept, std::string_view bytes)
-{
-  if (bytes.size () >= signature_bytes)
-    kept.assign (bytes.substr (bytes.size () - signature_bytes));
-  else
-    {
-      kept += bytes;
-      if (kept.size () > signature_bytes)
-        kept.erase (0, kept.size () - signature_bytes);
-    }
-}
-
 /* Whether the bytes parsed so far are still the file's first bytes, as far as
  * a look at the last of them tells, so that only what follows needs
  * parsing. */
@@ -553,10 +644,10 @@ can_continue (const StoreState &state, int fd, const struct stat &st)
   if (!state.loaded || state.dev != st.st_dev || state.ino != st.st_ino || st.st_size < state.parsed)
     return false;
   char buffer[signature_bytes + 1];
-  const size_t n = state.signature.size ();
+  const size_t n = state.signature.length;
   const off_t start = state.parsed - static_cast<off_t> (n);
   const ssize_t got = read_at (fd, buffer, n + 1, start);
-  if (got < static_cast<ssize_t> (n) || std::string_view (buffer, n) != state.signature)
+  if (got < static_cast<ssize_t> (n) || std::string_view (buffer, n) != state.signature.view ())
     return false;
   /* A line cut short goes on only as the next writer leaves it: ended by a
    * line feed of its own. Anything else re-reads it whole. */
@@ -586,21 +677,21 @@ catch_up (VontleInputHistoryFile *file, int fd, Failure *failure)
   else if (state.ends_open && st.st_size > offset)
     {
       offset++; /* the line feed that ends the line cut short */
-      keep_last_bytes (state.signature, "\n");
+      state.signature.keep ("\n");
     }
   state.loaded = false;
 
   LineParser parser (state.entries, priv->max_entries);
-  std::string buffer (chunk_bytes, '\0');
+  g_autofree char *buffer = static_cast<char *> (g_malloc (chunk_bytes));
   for (;;)
     {
-      const ssize_t got = read_at (fd, buffer.data (), buffer.size (), offset);
+      const ssize_t got = read_at (fd, buffer, chunk_bytes, offset);
       if (got < 0)
         return fail (failure);
       if (got == 0)
         break;
-      parser.feed (buffer.data (), static_cast<size_t> (got));
-      keep_last_bytes (state.signature, std::string_view (buffer.data (), static_cast<size_t> (got)));
+      parser.feed (buffer, static_cast<size_t> (got));
+      state.signature.keep (std::string_view (buffer, static_cast<size_t> (got)));
       offset += got;
     }
   const bool ends_open = parser.finish ();
@@ -629,7 +720,7 @@ report_read (VontleInputHistoryFile *file, const Failure *failure)
   if (failure != nullptr && !state.read_failing)
     VONTLE_LOG_HERE (VONTLE_LOG_ERROR,
                      "Cannot read the history file '%s': %s. The history keeps the lines it has.",
-                     priv->path, failure->reason.c_str ());
+                     priv->path, failure->reason);
   else if (failure == nullptr && state.read_failing)
     VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "The history file '%s' can be read again.", priv->path);
   state.read_failing = failure != nullptr;
@@ -655,7 +746,7 @@ report_write (VontleInputHistoryFile *file, const Failure *failure, size_t writt
     VONTLE_LOG_HERE (VONTLE_LOG_ERROR,
                      "Cannot write to the history file '%s': %s. %zu line(s) kept in memory, "
                      "to be written at the next append.",
-                     priv->path, failure->reason.c_str (), state.pending.size ());
+                     priv->path, failure->reason, state.pending_count ());
   else if (failure == nullptr && state.write_failing)
     VONTLE_LOG_HERE (VONTLE_LOG_ERROR,
                      "The history file '%s' can be written again: %zu kept line(s) written.",
@@ -671,7 +762,7 @@ report_rewrite (VontleInputHistoryFile *file, const Failure *failure)
   if (failure != nullptr && !state.rewrite_failing)
     VONTLE_LOG_HERE (VONTLE_LOG_ERROR,
                      "Cannot shorten the history file '%s': %s. It keeps growing meanwhile.",
-                     priv->path, failure->reason.c_str ());
+                     priv->path, failure->reason);
   state.rewrite_failing = failure != nullptr;
 }
 
@@ -728,31 +819,36 @@ entries_with_pending (VontleInputHistoryFile *file)
 {
   auto *priv = private_of (file);
   const StoreState &state = priv->state;
-  std::vector<const char *> lines;
-  lines.reserve (state.entries.size () + state.pending.size ());
-  std::unordered_set<std::string_view> newer;
-  std::vector<const char *> tail;
-  for (size_t i = state.pending.size (); i-- > 0;)
-    if (newer.insert (state.pending[i]).second)
-      tail.push_back (state.pending[i]);
-  state.entries.for_each ([&] (const char *entry) {
-    if (newer.empty () || !newer.contains (entry))
-      lines.push_back (entry);
+  const size_t pending = state.pending_count ();
+  /* The pending lines, newest first, each once: they end the list. */
+  g_autofree const char **tail = g_new (const char *, pending);
+  size_t tail_length = 0;
+  g_autoptr (GHashTable) newer = pending > 0 ? g_hash_table_new (g_str_hash, g_str_equal) : nullptr;
+  for (size_t i = pending; i-- > 0;)
+    if (g_hash_table_add (newer, const_cast<char *> (state.pending_line (i))))
+      tail[tail_length++] = state.pending_line (i);
+
+  /* Copies of the entries (their text is NUL-terminated), then of the tail
+   * oldest first; those before the last max-entries are dropped again. */
+  g_autofree void **copies = g_new (void *, state.entries.size () + tail_length);
+  size_t length = 0;
+  state.entries.for_each ([&] (std::string_view entry) {
+    if (newer == nullptr || !g_hash_table_contains (newer, entry.data ()))
+      copies[length++] = const_cast<char *> (entry.data ());
   });
-  lines.insert (lines.end (), tail.rbegin (), tail.rend ());
+  for (size_t i = tail_length; i-- > 0;)
+    copies[length++] = const_cast<char *> (tail[i]);
 
   const size_t max = priv->max_entries;
-  const size_t first = max > 0 && lines.size () > max ? lines.size () - max : 0;
-  if (first == lines.size ())
+  const size_t first = max > 0 && length > max ? length - max : 0;
+  if (first == length)
     return nullptr;
   VontleList *list = vontle_list_new_with_free (g_free);
   if (list == nullptr)
     return nullptr;
-  std::vector<void *> copies;
-  copies.reserve (lines.size () - first);
-  for (size_t i = first; i < lines.size (); i++)
-    copies.push_back (g_strdup (lines[i]));
-  vontle::list_append_all (list, copies.data (), copies.size ());
+  for (size_t i = first; i < length; i++)
+    copies[i] = g_strdup (static_cast<const char *> (copies[i]));
+  vontle::list_append_all (list, copies + first, length - first);
   return list;
 }
 
@@ -776,36 +872,36 @@ vontle_input_history_file_read (VontleInputHistoryIO *io)
  * process holding the lock on the current file rewrites, so under that lock
  * no other rewrite is under way and every such file is stale. */
 void
-remove_stale_temporaries (const char *dir, const std::string &prefix)
+remove_stale_temporaries (const char *dir, const char *prefix)
 {
-  DIR *stream = opendir (dir);
+  g_autoptr (GDir) stream = g_dir_open (dir, 0, nullptr);
   if (stream == nullptr)
     return;
-  while (const struct dirent *entry = readdir (stream))
-    if (strncmp (entry->d_name, prefix.c_str (), prefix.size ()) == 0)
+  while (const char *name = g_dir_read_name (stream))
+    if (g_str_has_prefix (name, prefix))
       {
-        g_autofree char *stale = g_build_filename (dir, entry->d_name, nullptr);
+        g_autofree char *stale = g_build_filename (dir, name, nullptr);
         static_cast<void> (unlink (stale));
       }
-  closedir (stream);
 }
 
 /* A new file beside TARGET, made exclusively (never through a symlink). */
 bool
-create_temporary (const std::string &prefix, const char *dir, std::string &temp_path, Fd &fd,
-                  Failure *failure)
+create_temporary (const char *prefix, const char *dir, char **temp_path, Fd &fd, Failure *failure)
 {
   static constexpr char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   for (int attempt = 0; attempt < temp_attempts; attempt++)
     {
-      std::string name = prefix;
+      char suffix[temp_name_length + 1];
       for (int i = 0; i < temp_name_length; i++)
-        name += alphabet[g_random_int_range (0, sizeof alphabet - 1)];
-      g_autofree char *candidate = g_build_filename (dir, name.c_str (), nullptr);
+        suffix[i] = alphabet[g_random_int_range (0, sizeof alphabet - 1)];
+      suffix[temp_name_length] = '\0';
+      g_autofree char *name = g_strconcat (prefix, suffix, nullptr);
+      g_autofree char *candidate = g_build_filename (dir, name, nullptr);
       fd.reset (open (candidate, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, file_mode));
       if (fd.valid ())
         {
-          temp_path = candidate;
+          *temp_path = g_steal_pointer (&candidate);
           return true;
         }
       if (errno != EEXIST)
@@ -816,28 +912,28 @@ create_temporary (const std::string &prefix, const char *dir, std::string &temp_
 
 /* Writes the entries to TEMP_FD and makes it durable; returns its size. */
 bool
-write_entries (const StoreState &state, int temp_fd, off_t *size, std::string *last_bytes,
+write_entries (const StoreState &state, int temp_fd, off_t *size, Signature *last_bytes,
                Failure *failure)
 {
-  std::string buffer;
+  const String buffer { g_string_sized_new (chunk_bytes) };
   bool ok = true;
   off_t total = 0;
-  state.entries.for_each ([&] (const char *entry) {
-    append_escaped (buffer, entry);
-    buffer += '\n';
-    if (ok && buffer.size () >= chunk_bytes)
+  state.entries.for_each ([&] (std::string_view entry) {
+    append_escaped (buffer.get (), entry);
+    g_string_append_c (buffer.get (), '\n');
+    if (ok && buffer->len >= chunk_bytes)
       {
-        ok = write_all (temp_fd, buffer.data (), buffer.size (), failure);
-        total += static_cast<off_t> (buffer.size ());
-        keep_last_bytes (*last_bytes, buffer);
-        buffer.clear ();
+        ok = write_all (temp_fd, buffer->str, buffer->len, failure);
+        total += static_cast<off_t> (buffer->len);
+        last_bytes->keep (view_of (buffer.get ()));
+        g_string_truncate (buffer.get (), 0);
       }
   });
   if (ok)
     {
-      ok = write_all (temp_fd, buffer.data (), buffer.size (), failure);
-      total += static_cast<off_t> (buffer.size ());
-      keep_last_bytes (*last_bytes, buffer);
+      ok = write_all (temp_fd, buffer->str, buffer->len, failure);
+      total += static_cast<off_t> (buffer->len);
+      last_bytes->keep (view_of (buffer.get ()));
     }
   ok = ok && (fsync (temp_fd) == 0 || fail (failure));
   *size = total;
@@ -890,24 +986,24 @@ rewrite (VontleInputHistoryFile *file, Failure *failure)
     return false;
   g_autofree char *dir = g_path_get_dirname (target);
   g_autofree char *base = g_path_get_basename (target);
-  const std::string prefix = std::string (".") + base + temp_marker;
+  g_autofree char *prefix = g_strconcat (".", base, temp_marker, nullptr);
   remove_stale_temporaries (dir, prefix);
 
-  std::string temp_path;
+  g_autofree char *temp_path = nullptr;
   Fd temp;
-  if (!create_temporary (prefix, dir, temp_path, temp, failure))
+  if (!create_temporary (prefix, dir, &temp_path, temp, failure))
     return false;
   off_t size = 0;
-  std::string last_bytes;
+  Signature last_bytes;
   struct stat new_st = {};
   /* The file keeps the mode it was given (by default 0600). */
   const bool ok = write_entries (state, temp.get (), &size, &last_bytes, failure)
                   && ((fchmod (temp.get (), state.mode & (S_IRWXU | S_IRWXG | S_IRWXO)) == 0
                        && fstat (temp.get (), &new_st) == 0 && temp.close_checked ()
-                       && rename (temp_path.c_str (), target) == 0) || fail (failure));
+                       && rename (temp_path, target) == 0) || fail (failure));
   if (!ok)
     {
-      static_cast<void> (unlink (temp_path.c_str ()));
+      static_cast<void> (unlink (temp_path));
       return false;
     }
   /* The rename lasts across a system crash once the directory is synced. */
@@ -940,28 +1036,26 @@ write_records (StoreState &state, int fd, off_t size, Failure *failure, bool *ok
   char last = '\n';
   bool line_open = size > 0 && read_at (fd, &last, 1, size - 1) == 1 && last != '\n';
   size_t written = 0;
-  std::string record;
+  const String record { g_string_new (nullptr) };
   *ok = true;
-  while (written < state.pending.size ())
+  while (written < state.pending_count ())
     {
-      record.clear ();
+      g_string_truncate (record.get (), 0);
       if (line_open)
-        record += '\n';
-      append_escaped (record, state.pending[written]);
-      record += '\n';
-      if (!write_all (fd, record.data (), record.size (), failure))
+        g_string_append_c (record.get (), '\n');
+      append_escaped (record.get (), state.pending_line (written));
+      g_string_append_c (record.get (), '\n');
+      if (!write_all (fd, record->str, record->len, failure))
         {
           static_cast<void> (ftruncate (fd, size));
           *ok = false;
           break;
         }
-      size += static_cast<off_t> (record.size ());
+      size += static_cast<off_t> (record->len);
       line_open = false;
       written++;
     }
-  for (size_t i = 0; i < written; i++)
-    g_free (state.pending[i]);
-  state.pending.erase (state.pending.begin (), state.pending.begin () + static_cast<ptrdiff_t> (written));
+  g_ptr_array_remove_range (state.pending.get (), 0, static_cast<guint> (written));
   return written;
 }
 
@@ -991,7 +1085,7 @@ write_pending (VontleInputHistoryFile *file, Failure *failure, size_t *written)
   auto *priv = private_of (file);
   StoreState &state = priv->state;
   *written = 0;
-  if (state.pending.empty ())
+  if (state.pending_count () == 0)
     return true;
   if (priv->path == nullptr)
     {
@@ -1024,7 +1118,7 @@ write_pending (VontleInputHistoryFile *file, Failure *failure, size_t *written)
   report_read (file, parsed ? nullptr : &read_failure);
   if (rewrite_due)
     report_rewrite (file, rewritten ? nullptr : &rewrite_failure);
-  return ok && state.pending.empty ();
+  return ok && state.pending_count () == 0;
 }
 
 /* Writes what is pending, logs a change between failing and working, and
@@ -1035,7 +1129,7 @@ sync_pending (VontleInputHistoryFile *file, size_t pending_before, Failure *fail
   size_t written;
   const bool ok = write_pending (file, failure, &written);
   report_write (file, ok ? nullptr : failure, written);
-  if (private_of (file)->state.pending.size () != pending_before)
+  if (private_of (file)->state.pending_count () != pending_before)
     g_object_notify_by_pspec (G_OBJECT (file), properties[PROP_PENDING]);
   return ok;
 }
@@ -1064,8 +1158,8 @@ vontle_input_history_file_append (VontleInputHistoryIO *io, const char *line)
                        priv->path, strlen (line));
       return;
     }
-  const size_t pending_before = priv->state.pending.size ();
-  priv->state.pending.push_back (g_strdup (line));
+  const size_t pending_before = priv->state.pending_count ();
+  g_ptr_array_add (priv->state.pending.get (), g_strdup (line));
   Failure failure;
   sync_pending (file, pending_before, &failure);
 }
@@ -1127,7 +1221,7 @@ vontle_input_history_file_get_property (GObject *object, guint property_id, GVal
       g_value_set_boolean (value, priv->sync);
       break;
     case PROP_PENDING:
-      g_value_set_uint (value, static_cast<guint> (priv->state.pending.size ()));
+      g_value_set_uint (value, static_cast<guint> (priv->state.pending_count ()));
       break;
     default:
       G_OBJECT_WARN_INVALID_PROPERTY_ID (object, property_id, pspec);
@@ -1149,14 +1243,14 @@ vontle_input_history_file_finalize (GObject *object)
 {
   auto *file = VONTLE_INPUT_HISTORY_FILE (object);
   auto *priv = private_of (file);
-  if (!priv->state.pending.empty () && priv->path != nullptr)
+  if (priv->state.pending_count () > 0 && priv->path != nullptr)
     {
       Failure failure;
       size_t written;
       if (!write_pending (file, &failure, &written))
         VONTLE_LOG_HERE (VONTLE_LOG_ERROR,
                          "History file '%s': %zu line(s) could not be written and are lost: %s.",
-                         priv->path, priv->state.pending.size (), failure.reason.c_str ());
+                         priv->path, priv->state.pending_count (), failure.reason);
       else
         report_write (file, nullptr, written);
     }
@@ -1239,9 +1333,9 @@ vontle_input_history_file_flush (VontleInputHistoryFile *file, GError **error)
     return FALSE;
   auto *priv = private_of (file);
   Failure failure;
-  if (sync_pending (file, priv->state.pending.size (), &failure))
+  if (sync_pending (file, priv->state.pending_count (), &failure))
     return TRUE;
   g_set_error (error, G_IO_ERROR, failure.code, "Cannot write to the history file '%s': %s",
-               priv->path != nullptr ? priv->path : "(none)", failure.reason.c_str ());
+               priv->path != nullptr ? priv->path : "(none)", failure.reason);
   return FALSE;
 }
