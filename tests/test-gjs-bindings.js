@@ -2,6 +2,7 @@
 // The library as a JavaScript program sees it under gjs, through GObject
 // Introspection. Run with `gjs -m`; each case prints "NAME ... ok" or
 // "NAME ... FAIL" and any failure makes the exit status non-zero.
+import GLib from 'gi://GLib';
 import GObject from 'gi://GObject';
 import Vontle from 'gi://Vontle?version=5.0';
 import System from 'system';
@@ -22,6 +23,13 @@ class Store extends Vontle.InputHistoryLinesIO {
 
     vfunc_read_lines() {
         return this.readNull ? null : this.lines;
+    }
+});
+
+// Does no scan of its base, so it stays ready whatever the base refers to.
+const BlindTemplate = GObject.registerClass(
+class BlindTemplate extends Vontle.Template {
+    vfunc_base_changed() {
     }
 });
 
@@ -70,6 +78,49 @@ const cases = {
         assertEqual(seen, [null, 'Hello  from , !', 'Hello Ann from , Ann!']);
         template.set_base('plain');
         assertEqual(template.dup_referenced_names(), []);
+    },
+
+    log_handler_replacing_the_base_during_evaluation() {
+        const template = new BlindTemplate();
+        const tail = 'x'.repeat(100000);
+        template.set_base(`@missing@${tail}@also@`);
+        const messages = [];
+        const fatal = GLib.log_set_always_fatal(GLib.LogLevelFlags.LEVEL_ERROR);
+        // GLib files the library's criticals, which carry no domain, under "".
+        const id = GLib.log_set_handler('', GLib.LogLevelFlags.LEVEL_CRITICAL, (domain, level, message) => {
+            messages.push(message);
+            template.set_base('abcd');
+        });
+        let text;
+        try {
+            text = template.evaluate();
+        } finally {
+            GLib.log_remove_handler('', id);
+            GLib.log_set_always_fatal(fatal);
+        }
+        assertEqual(messages.length, 1);
+        assertEqual(text.length, tail.length + '@also@'.length);
+        assertEqual(text === `${tail}@also@`, true);
+        assertEqual(template.get_base(), 'abcd');
+    },
+
+    read_appending_to_its_own_history() {
+        let history = null;
+        const ReenteringStore = GObject.registerClass(
+        class ReenteringStore extends Store {
+            vfunc_read_lines() {
+                if (history !== null && !this.appended) {
+                    this.appended = true;
+                    history.append('inner');
+                }
+                return this.lines;
+            }
+        });
+        const store = new ReenteringStore(['a', 'b']);
+        history = Vontle.InputHistory.new(store);
+        history.reset();
+        assertEqual(store.lines, ['a', 'b', 'inner']);
+        assertEqual(history.dup_lines(), ['a', 'b', 'inner']);
     },
 };
 
