@@ -108,7 +108,7 @@ public:
     if (--priv_->base_walks == 0 && priv_->retired_bases != nullptr)
       g_ptr_array_set_size (priv_->retired_bases, 0);
   }
-  const char *base () const noexcept { return base_; }
+  [[nodiscard]] const char *base () const noexcept { return base_; }
 
 private:
   VontleTemplatePrivate *priv_;

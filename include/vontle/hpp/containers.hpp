@@ -50,7 +50,9 @@ public:
     T operator* () const noexcept { return detail::element_cast<T> (list_->start[index_]); }
     T operator[] (difference_type n) const noexcept { return *(*this + n); }
 
-    iterator &operator++ () noexcept { index_ = position () + 1; return *this; }
+    /* Plain, as a loop's step should be: only end () lies past the end,
+     * and it is never stepped forward. */
+    iterator &operator++ () noexcept { ++index_; return *this; }
     iterator operator++ (int) noexcept { iterator before = *this; ++*this; return before; }
     iterator &operator-- () noexcept { index_ = position () - 1; return *this; }
     iterator operator-- (int) noexcept { iterator before = *this; --*this; return before; }
@@ -68,7 +70,11 @@ public:
       return static_cast<difference_type> (a.position ()) - static_cast<difference_type> (b.position ());
     }
 
-    friend bool operator== (const iterator &a, const iterator &b) noexcept { return a.position () == b.position (); }
+    /* What comparing positions gives, in the form a loop's test compiles best. */
+    friend bool operator== (const iterator &a, const iterator &b) noexcept
+    {
+      return a.at_end () ? b.at_end () : !b.at_end () && a.index_ == b.index_;
+    }
     friend bool operator!= (const iterator &a, const iterator &b) noexcept { return !(a == b); }
     friend bool operator< (const iterator &a, const iterator &b) noexcept { return a.position () < b.position (); }
     friend bool operator> (const iterator &a, const iterator &b) noexcept { return b < a; }
@@ -76,6 +82,7 @@ public:
     friend bool operator>= (const iterator &a, const iterator &b) noexcept { return !(a < b); }
 
   private:
+    bool at_end () const noexcept { return index_ >= list_->size; }
     size_t position () const noexcept { return index_ < list_->size ? index_ : list_->size; }
     const VontleList *list_ = &detail::empty_list;
     size_t index_ = 0;

@@ -35,35 +35,51 @@ public:
   public:
     StoredLines (const StoredLines &) = delete;
     StoredLines &operator= (const StoredLines &) = delete;
-    ~StoredLines () { g_ptr_array_unref (array_); }
+    ~StoredLines ()
+    {
+      for (size_t i = 0; i < size_; i++)
+        g_free (lines_[i]);
+      g_free (lines_);
+    }
 
     void add (std::string_view line) noexcept
     {
-      g_ptr_array_add (array_, g_strndup (line.data (), line.size ()));
+      if (size_ + 1 >= capacity_)
+        grow (capacity_ < 8 ? 16 : 2 * capacity_);
+      char *copy = static_cast<char *> (g_malloc (line.size () + 1));
+      if (!line.empty ())
+        memcpy (copy, line.data (), line.size ());
+      copy[line.size ()] = '\0';
+      lines_[size_++] = copy;
     }
     /* Room for N lines in all, so that adding them grows the array once. */
     void reserve (size_t n) noexcept
     {
-      if (n > array_->len)
-        {
-          const guint len = array_->len;
-          g_ptr_array_set_size (array_, static_cast<guint> (n));
-          g_ptr_array_set_size (array_, len);
-        }
+      if (n + 1 > capacity_)
+        grow (n + 1);
     }
-    size_t size () const noexcept { return array_->len; }
+    size_t size () const noexcept { return size_; }
 
   private:
     friend class InputHistoryStorage;
-    StoredLines () noexcept : array_ (g_ptr_array_new_with_free_func (g_free)) {}
+    StoredLines () noexcept = default;
+    void grow (size_t capacity) noexcept
+    {
+      lines_ = g_renew (char *, lines_, capacity);
+      capacity_ = capacity;
+    }
     /* A NULL-terminated array of the lines, which the caller takes over. */
     char **take () noexcept
     {
-      g_ptr_array_add (array_, nullptr);
-      g_ptr_array_set_free_func (array_, nullptr);
-      return reinterpret_cast<char **> (g_ptr_array_free (std::exchange (array_, g_ptr_array_new ()), FALSE));
+      if (capacity_ == 0)
+        grow (1);
+      lines_[size_] = nullptr;
+      size_ = capacity_ = 0;
+      return std::exchange (lines_, nullptr);
     }
-    GPtrArray *array_;
+    char **lines_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
   };
 
   InputHistoryStorage () noexcept
