@@ -19,7 +19,9 @@ struct Busy
   const VontleList *walking = nullptr;
 };
 
-thread_local Busy busy;
+/* initial-exec: a load at a fixed offset, not a call per list operation; the
+ * record is small enough for the room the loader keeps for such variables. */
+[[gnu::tls_model ("initial-exec")]] thread_local Busy busy;
 
 /* Marks LIST for the length of a scope; restores the outer mark after. */
 class BusyScope
