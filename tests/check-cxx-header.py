@@ -33,6 +33,14 @@ def split_args(argv):
     return ['-I' + d for d in argv[:at]], argv[at + 1:]
 
 
+def has_stdlib(compiler, stdlib, tmp):
+    probe = os.path.join(tmp, 'probe.cpp')
+    with open(probe, 'w') as f:
+        f.write('#include <string>\nint main () { return std::string ().size (); }\n')
+    return subprocess.run([compiler, '-stdlib=' + stdlib, probe, '-o', probe + '.out'],
+                          capture_output=True).returncode == 0
+
+
 def client(includes, libdir, source):
     variants = []
     for compiler, std, stdlib in (('g++', 'c++17', None), ('g++', 'c++20', None),
@@ -52,7 +60,7 @@ def client(includes, libdir, source):
     with tempfile.TemporaryDirectory() as tmp:
         for compiler, std, stdlib, eh in variants:
             name = f'{compiler} -std={std}{" -stdlib=" + stdlib if stdlib else ""} {eh}'
-            if shutil.which(compiler) is None:
+            if shutil.which(compiler) is None or (stdlib and not has_stdlib(compiler, stdlib, tmp)):
                 print(f'skipped (not installed): {name}')
                 continue
             program = os.path.join(tmp, 'client')
