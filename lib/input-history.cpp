@@ -105,8 +105,8 @@ compare_strings (const void *entry, const void *line)
 void
 hand_to_io (VontleInputHistory *history, VontleInputHistoryIO *io, const char *line)
 {
-  g_autoptr (GObject) held_history = G_OBJECT (g_object_ref (history));
-  g_autoptr (GObject) held_io = G_OBJECT (g_object_ref (io));
+  const vontle::Hold held_history (history);
+  const vontle::Hold held_io (io);
   g_autofree char *lent = g_strdup (line);
   vontle_input_history_io_append (io, lent);
 }
@@ -166,7 +166,7 @@ vontle_input_history_real_reset (VontleInputHistory *history)
     return;
 
   /* The read is host code and may drop the last reference to either object. */
-  g_autoptr (GObject) held_history = G_OBJECT (g_object_ref (history));
+  const vontle::Hold held_history (history);
   g_autoptr (GObject) io = G_OBJECT (g_object_ref (priv->io));
   vontle_list_clear (entries);
   const guint64 generation = ++priv->reload_generation;

@@ -417,7 +417,7 @@ compile (const char *pattern)
 void
 emit_change (VontleTemplate *object, guint signal, const char *name)
 {
-  g_autoptr (VontleTemplate) held = VONTLE_TEMPLATE (g_object_ref (object));
+  const vontle::Hold held (object);
   if (signal == SIGNAL_VARIABLE_CHANGED)
     g_signal_emit (object, signals[signal], 0, name);
   else
@@ -581,7 +581,7 @@ vontle_template_evaluate (VontleTemplate *object)
   /* A reference without a variable raises a critical, which reaches the
    * host's log handler: that may replace the base under the walk, or drop
    * the last reference. Both the object and the walked base stay alive. */
-  g_autoptr (VontleTemplate) held = VONTLE_TEMPLATE (g_object_ref (object));
+  const vontle::Hold held (object);
   g_autoptr (GRegex) regex = g_regex_ref (priv->variable_regex);
   const BaseWalk walk (priv);
   return g_regex_replace_eval (regex, walk.base (), -1, 0,
