@@ -6,8 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <string>
+#include <vector>
+
 #include <glib-object.h>
 #include <vontle/vontle.h>
+#include <vontle/vontle.hpp>
 
 namespace {
 
@@ -140,12 +144,133 @@ BM_HandPrefixScanOldestOnly (benchmark::State &state)
   hand_prefix_scan (state, oldest_only_prefix);
 }
 
+/* ---- reading the storage: C++ storage against a C lines store ---- */
+
+/* The C floor: a lines store whose read hands out a copy of its array, the
+ * least a store that keeps its lines can do. */
+struct CLinesStore
+{
+  VontleInputHistoryLinesIO parent_instance;
+  char **lines;
+};
+
+struct CLinesStoreClass
+{
+  VontleInputHistoryLinesIOClass parent_class;
+};
+
+GType c_lines_store_get_type ();
+G_DEFINE_TYPE (CLinesStore, c_lines_store, VONTLE_TYPE_INPUT_HISTORY_LINES_IO)
+
+void
+c_lines_store_append (VontleInputHistoryLinesIO *, const char *)
+{
+}
+
+char **
+c_lines_store_read (VontleInputHistoryLinesIO *io)
+{
+  return g_strdupv (reinterpret_cast<CLinesStore *> (io)->lines);
+}
+
+static void
+c_lines_store_class_init (CLinesStoreClass *klass)
+{
+  VONTLE_INPUT_HISTORY_LINES_IO_CLASS (klass)->append_line = c_lines_store_append;
+  VONTLE_INPUT_HISTORY_LINES_IO_CLASS (klass)->read_lines = c_lines_store_read;
+}
+
+static void
+c_lines_store_init (CLinesStore *)
+{
+}
+
+std::vector<std::string>
+stored_lines ()
+{
+  std::vector<std::string> lines;
+  char line[64];
+  for (size_t i = 0; i < entry_count; i++)
+    {
+      snprintf (line, sizeof line, entry_format, i);
+      lines.emplace_back (line);
+    }
+  return lines;
+}
+
+/* A reset reads the whole store into the history's list. */
+void
+BM_StorageReadC (benchmark::State &state)
+{
+  auto *store = static_cast<CLinesStore *> (g_object_new (c_lines_store_get_type (), nullptr));
+  std::vector<std::string> lines = stored_lines ();
+  store->lines = g_new0 (char *, lines.size () + 1);
+  for (size_t i = 0; i < lines.size (); i++)
+    store->lines[i] = g_strdup (lines[i].c_str ());
+  VontleInputHistory *history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
+  for (auto _ : state)
+    vontle_input_history_reset (history);
+  state.SetItemsProcessed (state.iterations () * static_cast<int64_t> (entry_count));
+  g_object_unref (history);
+  g_strfreev (store->lines);
+  g_object_unref (store);
+}
+
+class DirectStorage : public vontle::InputHistoryStorage
+{
+public:
+  void append (std::string_view line) override { lines.emplace_back (line); }
+  bool read_into (StoredLines &out) override
+  {
+    out.reserve (lines.size ());
+    for (const std::string &line : lines)
+      out.add (line);
+    return true;
+  }
+  std::vector<std::string> lines;
+};
+
+class VectorStorage : public vontle::InputHistoryStorage
+{
+public:
+  void append (std::string_view line) override { lines.emplace_back (line); }
+  std::optional<std::vector<std::string>> read () override { return lines; }
+  std::vector<std::string> lines;
+};
+
+template <typename Storage>
+void
+storage_read_cxx (benchmark::State &state)
+{
+  Storage storage;
+  storage.lines = stored_lines ();
+  auto history = vontle::InputHistory::create (storage);
+  for (auto _ : state)
+    history.reset ();
+  state.SetItemsProcessed (state.iterations () * static_cast<int64_t> (entry_count));
+}
+
+void
+BM_StorageReadCxx (benchmark::State &state)
+{
+  storage_read_cxx<DirectStorage> (state);
+}
+
+void
+BM_StorageReadCxxVector (benchmark::State &state)
+{
+  storage_read_cxx<VectorStorage> (state);
+}
+
 BENCHMARK (BM_HistoryPreviousStemMiss)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HandPrefixScanStemMiss)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryPreviousFirstByteMiss)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HandPrefixScanFirstByteMiss)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryPreviousOldestOnly)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HandPrefixScanOldestOnly)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_StorageReadC)->Unit (benchmark::kMillisecond);
+BENCHMARK (BM_StorageReadCxx)->Unit (benchmark::kMillisecond);
+BENCHMARK (BM_StorageReadCxxVector)->Unit (benchmark::kMillisecond);
 
 /* ---- loading through the lines reader/writer ---- */
 

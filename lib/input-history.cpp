@@ -62,6 +62,9 @@ struct VontleInputHistoryPrivate
   size_t match_position;
   VontleInputHistoryIO *io; /* one reference, or null */
   char *saved_line;
+  /* Counts the reloads begun, so that a reload can tell that the reader/writer
+   * ran another one (appended to this history, say) while it read. */
+  guint64 reload_generation;
   bool reset_pending;
 };
 
@@ -95,6 +98,19 @@ compare_strings (const void *entry, const void *line)
 
 /* ------------------------------------------------------------- append -- */
 
+/* The reader/writer is host code: its append may append to this history
+ * again (which may remove the entry that LINE is), replace the history's
+ * reader/writer, or drop the last reference to either object. It gets a
+ * line of its own, and both objects stay alive for the call. */
+void
+hand_to_io (VontleInputHistory *history, VontleInputHistoryIO *io, const char *line)
+{
+  const vontle::Hold held_history (history);
+  const vontle::Hold held_io (io);
+  g_autofree char *lent = g_strdup (line);
+  vontle_input_history_io_append (io, lent);
+}
+
 void
 vontle_input_history_real_append (VontleInputHistory *history, const char *line)
 {
@@ -113,7 +129,7 @@ vontle_input_history_real_append (VontleInputHistory *history, const char *line)
 
   auto *priv = private_of (history);
   if (priv->io != nullptr)
-    vontle_input_history_io_append (priv->io, copy);
+    hand_to_io (history, priv->io, copy);
   vontle_input_history_reset (history);
 }
 
@@ -121,6 +137,21 @@ VontleList *
 vontle_input_history_real_list (VontleInputHistory *history)
 {
   return private_of (history)->entries;
+}
+
+/* The read reset this history itself (its own append to the history does)
+ * and so refilled the list meanwhile. With the same reader/writer this read
+ * ended last and is the newer: its lines replace the inner ones, instead of
+ * being merged a second time after them. A read of a reader/writer that was
+ * replaced meanwhile is stale: the new one's lines stay. Returns whether this
+ * read's lines are to be merged (the list is then empty again). */
+bool
+take_newer_read (VontleInputHistoryPrivate *priv, VontleList *entries, GObject *io)
+{
+  if (priv->io != reinterpret_cast<VontleInputHistoryIO *> (io))
+    return false;
+  vontle_list_clear (entries);
+  return true;
 }
 
 void
@@ -134,10 +165,16 @@ vontle_input_history_real_reset (VontleInputHistory *history)
   if (entries == nullptr)
     return;
 
+  /* The read is host code and may drop the last reference to either object. */
+  const vontle::Hold held_history (history);
+  g_autoptr (GObject) io = G_OBJECT (g_object_ref (priv->io));
   vontle_list_clear (entries);
+  const guint64 generation = ++priv->reload_generation;
   /* The merge clears the returned list's free function, so freeing its
    * record afterwards leaves the strings to the history. */
-  g_autoptr (VontleList) stored = vontle_input_history_io_read (priv->io);
+  g_autoptr (VontleList) stored = vontle_input_history_io_read (VONTLE_INPUT_HISTORY_IO (io));
+  if (priv->reload_generation != generation && !take_newer_read (priv, entries, io))
+    return;
   if (stored != nullptr)
     vontle_list_merge (entries, stored);
 }

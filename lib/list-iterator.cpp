@@ -77,7 +77,8 @@ vontle_list_iterator_set (VontleListIterator *iter, void *data)
 {
   if (!vontle::check (vontle_list_iterator_is_valid (iter), __func__,
                       "vontle_list_iterator_is_valid(iter)")
-      || !VONTLE_CHECK (iter->list->cmp == NULL))
+      || !VONTLE_CHECK (iter->list->cmp == NULL)
+      || !VONTLE_CHECK (!vontle::list_is_sorting (iter->list)))
     return;
   vontle::list_replace_at (iter->list, iter->index, data);
 }
@@ -85,7 +86,7 @@ vontle_list_iterator_set (VontleListIterator *iter, void *data)
 void
 vontle_list_iterator_remove (VontleListIterator *iter)
 {
-  if (vontle_list_iterator_is_valid (iter))
+  if (vontle_list_iterator_is_valid (iter) && VONTLE_CHECK (!vontle::list_is_sorting (iter->list)))
     vontle::list_remove_at (iter->list, iter->index);
 }
 

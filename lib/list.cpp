@@ -4,8 +4,41 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace {
+
+/* What a callback of this thread is running for, innermost first: the list
+ * whose comparator sorts it, and the list whose elements a walk hands out.
+ * Callbacks are host code; a comparator that changes the list it sorts would
+ * pull the array from under the sort, and a callback that frees the list it
+ * walks would free the record under the walk. Both are refused. */
+struct Busy
+{
+  const VontleList *sorting = nullptr;
+  const VontleList *walking = nullptr;
+};
+
+/* initial-exec: a load at a fixed offset, not a call per list operation; the
+ * record is small enough for the room the loader keeps for such variables. */
+[[gnu::tls_model ("initial-exec")]] thread_local Busy busy;
+
+/* Marks LIST for the length of a scope; restores the outer mark after. */
+class BusyScope
+{
+public:
+  BusyScope (const VontleList *list, const VontleList *Busy::*mark) noexcept
+    : mark_ (mark), outer_ (std::exchange (busy.*mark, list))
+  {
+  }
+  BusyScope (const BusyScope &) = delete;
+  BusyScope &operator= (const BusyScope &) = delete;
+  ~BusyScope () { busy.*mark_ = outer_; }
+
+private:
+  const VontleList *Busy::*mark_;
+  const VontleList *outer_;
+};
 
 VontleList *
 list_new (VontleCompareFunction cmp, VontleFreeFunction free_func)
@@ -35,6 +68,7 @@ compare_slots (gconstpointer a, gconstpointer b, gpointer user_data)
 void
 sort_stably (VontleList *list, VontleCompareFunction compare)
 {
+  const BusyScope scope (list, &Busy::sorting);
   SortOrder order { compare };
 #if GLIB_CHECK_VERSION(2, 82, 0)
   /* Newer than the GLib the build is pinned to, hence the guard. */
@@ -60,6 +94,7 @@ sort_stably (VontleList *list, VontleCompareFunction compare)
 void
 resort_after_append (VontleList *list)
 {
+  const BusyScope scope (list, &Busy::sorting);
   const VontleCompareFunction cmp = list->cmp;
   void **slots = list->start;
   const size_t last = list->size - 1;
@@ -109,22 +144,38 @@ index_of (const VontleList *list, const void *data)
 
 } // namespace
 
+bool
+vontle::list_is_sorting (const VontleList *list)
+{
+  return busy.sorting == list;
+}
+
+bool
+vontle::list_is_walked (const VontleList *list)
+{
+  return busy.walking == list || busy.sorting == list;
+}
+
+/* The list is whole again before the free function runs: it is host code,
+ * and may look at or change the list (or free it: nothing here touches the
+ * list after the call). */
 void
 vontle::list_remove_at (VontleList *list, size_t index)
 {
-  if (list->free != nullptr)
-    list->free (list->start[index]);
+  void *removed = list->start[index];
   memmove (list->start + index, list->start + index + 1,
            (list->size - index - 1) * sizeof (void *));
   list->size--;
+  if (list->free != nullptr)
+    list->free (removed);
 }
 
 void
 vontle::list_replace_at (VontleList *list, size_t index, void *data)
 {
+  void *replaced = std::exchange (list->start[index], data);
   if (list->free != nullptr)
-    list->free (list->start[index]);
-  list->start[index] = data;
+    list->free (replaced);
 }
 
 void
@@ -188,31 +239,39 @@ vontle_list_set_free_function (VontleList *list, VontleFreeFunction free)
   list->free = free;
 }
 
+/* The list is empty before the first free function runs: one that removes
+ * from the list, or appends to it, works on the empty list and never on the
+ * array being released. Elements it appends stay. */
 void
 vontle_list_clear (VontleList *list)
 {
-  if (list == nullptr)
+  if (list == nullptr || !VONTLE_CHECK (!vontle::list_is_sorting (list)))
     return;
-  if (list->free != nullptr)
-    for (size_t i = 0; i < list->size; i++)
-      list->free (list->start[i]);
-  g_clear_pointer (&list->start, g_free);
-  list->size = 0;
+  g_autofree void **elements = std::exchange (list->start, nullptr);
+  const size_t n = std::exchange (list->size, 0);
+  const VontleFreeFunction free_func = list->free;
+  if (free_func == nullptr)
+    return;
+  const BusyScope scope (list, &Busy::walking);
+  for (size_t i = 0; i < n; i++)
+    free_func (elements[i]);
 }
 
 void
 vontle_list_free (VontleList *list)
 {
-  if (list == nullptr)
+  if (list == nullptr || !VONTLE_CHECK (!vontle::list_is_walked (list)))
     return;
-  vontle_list_clear (list);
+  /* A free function may have appended to the list while it was cleared. */
+  while (list->start != nullptr)
+    vontle_list_clear (list);
   g_free (list);
 }
 
 void
 vontle_list_append (VontleList *list, void *data)
 {
-  if (!VONTLE_CHECK (list != NULL) || !grow_by (list, 1))
+  if (!VONTLE_CHECK (list != NULL) || !VONTLE_CHECK (!vontle::list_is_sorting (list)) || !grow_by (list, 1))
     return;
   list->start[list->size++] = data;
   if (list->cmp != nullptr)
@@ -222,7 +281,7 @@ vontle_list_append (VontleList *list, void *data)
 void
 vontle_list_prepend (VontleList *list, void *data)
 {
-  if (!VONTLE_CHECK (list != NULL))
+  if (!VONTLE_CHECK (list != NULL) || !VONTLE_CHECK (!vontle::list_is_sorting (list)))
     return;
   if (list->cmp != nullptr)
     {
@@ -239,7 +298,7 @@ vontle_list_prepend (VontleList *list, void *data)
 void
 vontle_list_sort (VontleList *list, VontleCompareFunction compare)
 {
-  if (!VONTLE_CHECK (list != NULL))
+  if (!VONTLE_CHECK (list != NULL) || !VONTLE_CHECK (!vontle::list_is_sorting (list)))
     return;
   if (list->start != nullptr && compare != nullptr)
     sort_stably (list, compare);
@@ -248,7 +307,7 @@ vontle_list_sort (VontleList *list, VontleCompareFunction compare)
 void
 vontle_list_remove (VontleList *list, void *data)
 {
-  if (!VONTLE_CHECK (list != NULL))
+  if (!VONTLE_CHECK (list != NULL) || !VONTLE_CHECK (!vontle::list_is_sorting (list)))
     return;
   const ssize_t index = index_of (list, data);
   if (index >= 0)
@@ -275,7 +334,7 @@ void
 vontle_list_set_nth (VontleList *list, size_t n, void *data)
 {
   if (!VONTLE_CHECK (list != NULL) || !VONTLE_CHECK (n < list->size)
-      || !VONTLE_CHECK (list->cmp == NULL))
+      || !VONTLE_CHECK (list->cmp == NULL) || !VONTLE_CHECK (!vontle::list_is_sorting (list)))
     return;
   vontle::list_replace_at (list, n, data);
 }
@@ -293,6 +352,7 @@ vontle_list_find (VontleList *list, VontleCompareFunction compare, void *data)
 {
   if (!VONTLE_CHECK (list != NULL && compare != NULL))
     return nullptr;
+  const BusyScope scope (list, &Busy::walking);
   for (size_t i = 0; i < list->size; i++)
     if (compare (list->start[i], data) == 0)
       return list->start[i];
@@ -314,6 +374,7 @@ vontle_list_foreach (VontleList *list, VontleForeachFunction callback, void *dat
     return;
   /* Array and size are read afresh on every step, so a callback that breaks
    * the rules can at worst end the walk early, never read past the array. */
+  const BusyScope scope (list, &Busy::walking);
   for (size_t i = 0; list->start != nullptr && i < list->size; i++)
     callback (list->start[i], data);
 }
@@ -326,7 +387,7 @@ vontle_list_merge (VontleList *list, VontleList *other)
   if (other == nullptr)
     return list;
   /* Appending a list to itself would grow it while walking it; refuse. */
-  if (!VONTLE_CHECK (list != other))
+  if (!VONTLE_CHECK (list != other) || !VONTLE_CHECK (!vontle::list_is_sorting (list)))
     return list;
 
   if (list->free != other->free)

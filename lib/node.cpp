@@ -3,6 +3,7 @@
 #include "list-private.h"
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -24,6 +25,17 @@ VontleNodeData *
 record_of (GNode *gnode)
 {
   return static_cast<VontleNodeData *> (gnode->data);
+}
+
+/* The root of the tree whose nodes' data this thread is releasing. Free
+ * functions are host code: one that frees a node of that tree would free it
+ * under the walk, so that is refused while the walk runs. */
+thread_local GNode *releasing_root = nullptr;
+
+bool
+is_being_released (const VontleNode *node)
+{
+  return releasing_root != nullptr && g_node_get_root (node->node) == releasing_root;
 }
 
 /* Applies the node's free function to its data, also when the data is null. */
@@ -56,6 +68,7 @@ destroy_leaf (VontleNode *node)
 void
 release_subtree (VontleNode *top)
 {
+  GNode *const outer = std::exchange (releasing_root, g_node_get_root (top->node));
   VontleNode *current = top;
   release_data (current);
   for (;;)
@@ -71,7 +84,10 @@ release_subtree (VontleNode *top)
       const bool finished = current == top;
       destroy_leaf (current);
       if (finished)
-        return;
+        {
+          releasing_root = outer;
+          return;
+        }
       current = record_of (parent)->node;
     }
 }
@@ -111,7 +127,7 @@ vontle_node_free (VontleNode *node)
   if (node == nullptr || !VONTLE_CHECK (node->node))
     return;
   VontleNodeData *nodedata = record_of (node->node);
-  if (!VONTLE_CHECK (nodedata))
+  if (!VONTLE_CHECK (nodedata) || !VONTLE_CHECK (!is_being_released (node)))
     return;
   release_subtree (node);
 }
@@ -219,7 +235,8 @@ vontle_node_set_data (VontleNode *node, void *data)
   VontleNodeData *nodedata = record_of (node->node);
   if (!VONTLE_CHECK (nodedata))
     return;
+  /* The node holds its new data before the free function, host code, runs. */
+  void *old = std::exchange (nodedata->data, data);
   if (node->free != nullptr)
-    node->free (nodedata->data);
-  nodedata->data = data;
+    node->free (old);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -54,6 +55,14 @@ struct VontleTemplatePrivate
   /* Slots allocated for variables; the list is the template's own and never
    * lent, so it may hold spare slots (vontle::list_append_spare). */
   size_t variables_capacity;
+  /* Walks of the base that may reach host code (a log handler, an
+   * interposed vontle_vlog) while they hold a pointer into it. While any
+   * runs, a replaced base waits in retired_bases instead of being freed. */
+  unsigned base_walks;
+  GPtrArray *retired_bases;
+  /* Counts base changes, so that a scan which reached the host can tell
+   * that the base changed (and was scanned again) meanwhile. */
+  guint64 base_generation;
   bool ready;
 };
 
@@ -81,6 +90,43 @@ VontleTemplatePrivate *
 private_of (VontleTemplate *object)
 {
   return static_cast<VontleTemplatePrivate *> (vontle_template_get_instance_private (object));
+}
+
+/* Keeps the current base alive for the length of a walk that may call out:
+ * a host that replaces the base meanwhile retires the old one instead of
+ * freeing it under the walk. */
+class BaseWalk
+{
+public:
+  explicit BaseWalk (VontleTemplatePrivate *priv) noexcept : priv_ (priv), base_ (priv->base)
+  {
+    priv_->base_walks++;
+  }
+  BaseWalk (const BaseWalk &) = delete;
+  BaseWalk &operator= (const BaseWalk &) = delete;
+  ~BaseWalk ()
+  {
+    if (--priv_->base_walks == 0 && priv_->retired_bases != nullptr)
+      g_ptr_array_set_size (priv_->retired_bases, 0);
+  }
+  [[nodiscard]] const char *base () const noexcept { return base_; }
+
+private:
+  VontleTemplatePrivate *priv_;
+  const char *base_;
+};
+
+void
+retire_base (VontleTemplatePrivate *priv, char *old_base)
+{
+  if (priv->base_walks == 0)
+    {
+      g_free (old_base);
+      return;
+    }
+  if (priv->retired_bases == nullptr)
+    priv->retired_bases = g_ptr_array_new_with_free_func (g_free);
+  g_ptr_array_add (priv->retired_bases, old_base);
 }
 
 /* The check text is fixed: the project's spacing would otherwise end up in
@@ -219,7 +265,12 @@ vontle_template_real_base_changed (VontleTemplate *object)
 
   g_autoptr (GPtrArray) found = g_ptr_array_new ();
   g_autoptr (GMatchInfo) match_info = nullptr;
-  if (matches (priv->variable_regex, priv->base, &match_info))
+  /* The match data points into the base, and the report below reaches the
+   * host's logger, which may replace the base (and so scan it again). */
+  g_autoptr (GRegex) regex = priv->variable_regex != nullptr ? g_regex_ref (priv->variable_regex) : nullptr;
+  const BaseWalk walk (priv);
+  const guint64 generation = priv->base_generation;
+  if (matches (regex, walk.base (), &match_info))
     for (; g_match_info_matches (match_info); g_match_info_next (match_info, nullptr))
       {
         char *name = g_match_info_fetch (match_info, 1);
@@ -230,6 +281,9 @@ vontle_template_real_base_changed (VontleTemplate *object)
         flush_references (priv, found);
         /* Reported under the name of the slot it fills. */
         vontle_log (G_STRLOC, "base_changed", VONTLE_LOG_DEBUG, "Variable '%s' not set.", name);
+        /* The newer base has had its own scan: this one describes nothing. */
+        if (priv->base_generation != generation)
+          return;
       }
   flush_references (priv, found);
   priv->ready = priv->missing == 0;
@@ -321,6 +375,7 @@ vontle_template_finalize (GObject *object)
   g_clear_pointer (&priv->variables, vontle_list_free);
   g_clear_pointer (&priv->referenced_variables, vontle_list_free);
   g_clear_pointer (&priv->base, g_free);
+  g_clear_pointer (&priv->retired_bases, g_ptr_array_unref);
   G_OBJECT_CLASS (vontle_template_parent_class)->finalize (object);
 }
 
@@ -355,6 +410,20 @@ compile (const char *pattern)
     vontle_log (G_STRLOC, "vontle_template_init", VONTLE_LOG_ERROR, "Failed to create regex: %s",
                 error->message);
   return regex;
+}
+
+/* Emits SIGNAL (with NAME for variable-changed), then "changed". A handler of
+ * the first may drop the caller's last reference: the sequence holds one of
+ * its own until both emissions are done. */
+void
+emit_change (VontleTemplate *object, guint signal, const char *name)
+{
+  const vontle::Hold held (object);
+  if (signal == SIGNAL_VARIABLE_CHANGED)
+    g_signal_emit (object, signals[signal], 0, name);
+  else
+    g_signal_emit (object, signals[signal], 0);
+  g_signal_emit (object, signals[SIGNAL_CHANGED], 0);
 }
 
 } // namespace
@@ -421,10 +490,9 @@ vontle_template_set_base (VontleTemplate *object, const char *base)
     return;
   /* Copied before the old base goes: base may point into it. */
   char *new_base = g_strdup (base != nullptr ? base : "");
-  g_free (priv->base);
-  priv->base = new_base;
-  g_signal_emit (object, signals[SIGNAL_BASE_CHANGED], 0);
-  g_signal_emit (object, signals[SIGNAL_CHANGED], 0);
+  retire_base (priv, std::exchange (priv->base, new_base));
+  priv->base_generation++;
+  emit_change (object, SIGNAL_BASE_CHANGED, nullptr);
 }
 
 const char *
@@ -473,8 +541,7 @@ vontle_template_add_variable (VontleTemplate *object, const char *name)
   g_hash_table_insert (priv->variable_index, variable->name, variable);
   if (g_hash_table_contains (priv->reference_index, name))
     priv->missing--;
-  g_signal_emit (object, signals[SIGNAL_VARIABLE_CHANGED], 0, name);
-  g_signal_emit (object, signals[SIGNAL_CHANGED], 0);
+  emit_change (object, SIGNAL_VARIABLE_CHANGED, name);
   return true;
 }
 
@@ -496,8 +563,7 @@ vontle_template_set_variable_value (VontleTemplate *object, const char *name, co
   char *new_value = g_strdup (value);
   free_value (variable->value);
   variable->value = new_value;
-  g_signal_emit (object, signals[SIGNAL_VARIABLE_CHANGED], 0, name);
-  g_signal_emit (object, signals[SIGNAL_CHANGED], 0);
+  emit_change (object, SIGNAL_VARIABLE_CHANGED, name);
 }
 
 char *
@@ -513,7 +579,13 @@ vontle_template_evaluate (VontleTemplate *object)
     }
   if (priv->variable_regex == nullptr)
     return nullptr;
-  return g_regex_replace_eval (priv->variable_regex, priv->base, -1, 0,
+  /* A reference without a variable raises a critical, which reaches the
+   * host's log handler: that may replace the base under the walk, or drop
+   * the last reference. Both the object and the walked base stay alive. */
+  const vontle::Hold held (object);
+  g_autoptr (GRegex) regex = g_regex_ref (priv->variable_regex);
+  const BaseWalk walk (priv);
+  return g_regex_replace_eval (regex, walk.base (), -1, 0,
                                static_cast<GRegexMatchFlags> (0), eval_replace_cb,
                                priv, nullptr);
 }

@@ -46,6 +46,20 @@ slot_of (gpointer instance, GType type, Slot Table::*member, const char *functio
   return table->*member;
 }
 
+/* A reference to OBJECT for the length of a scope: host code called
+ * meanwhile may drop the caller's last one. */
+class Hold
+{
+public:
+  explicit Hold (gpointer object) noexcept : object_ (g_object_ref (object)) {}
+  Hold (const Hold &) = delete;
+  Hold &operator= (const Hold &) = delete;
+  ~Hold () { g_object_unref (object_); }
+
+private:
+  gpointer object_;
+};
+
 /* The logger's threshold, shared by its two units (hidden like every
  * internal symbol). */
 extern VontleLogLevel log_threshold G_GNUC_INTERNAL;

@@ -61,6 +61,13 @@ function historyFreedAfterDropping(clearIo) {
     return isFreed();
 }
 
+// Does no scan of its base, so it stays ready whatever the base refers to.
+const BlindTemplate = GObject.registerClass(
+class BlindTemplate extends Vontle.Template {
+    vfunc_base_changed() {
+    }
+});
+
 function assertEqual(actual, expected) {
     const a = JSON.stringify(actual), e = JSON.stringify(expected);
     if (a !== e)
@@ -158,6 +165,49 @@ const cases = {
         const store = new Store([]);
         store.lines = [...new Set(['open notes', 'close', 'open notes'])];
         assertEqual(Vontle.InputHistory.new(store).dup_lines(), ['open notes', 'close']);
+    },
+
+    log_handler_replacing_the_base_during_evaluation() {
+        const template = new BlindTemplate();
+        const tail = 'x'.repeat(100000);
+        template.set_base(`@missing@${tail}@also@`);
+        const messages = [];
+        const fatal = GLib.log_set_always_fatal(GLib.LogLevelFlags.LEVEL_ERROR);
+        // GLib files the library's criticals, which carry no domain, under "".
+        const id = GLib.log_set_handler('', GLib.LogLevelFlags.LEVEL_CRITICAL, (domain, level, message) => {
+            messages.push(message);
+            template.set_base('abcd');
+        });
+        let text;
+        try {
+            text = template.evaluate();
+        } finally {
+            GLib.log_remove_handler('', id);
+            GLib.log_set_always_fatal(fatal);
+        }
+        assertEqual(messages.length, 1);
+        assertEqual(text.length, tail.length + '@also@'.length);
+        assertEqual(text === `${tail}@also@`, true);
+        assertEqual(template.get_base(), 'abcd');
+    },
+
+    read_appending_to_its_own_history() {
+        let history = null;
+        const ReenteringStore = GObject.registerClass(
+        class ReenteringStore extends Store {
+            vfunc_read_lines() {
+                if (history !== null && !this.appended) {
+                    this.appended = true;
+                    history.append('inner');
+                }
+                return this.lines;
+            }
+        });
+        const store = new ReenteringStore(['a', 'b']);
+        history = Vontle.InputHistory.new(store);
+        history.reset();
+        assertEqual(store.lines, ['a', 'b', 'inner']);
+        assertEqual(history.dup_lines(), ['a', 'b', 'inner']);
     },
 };
 

@@ -202,7 +202,7 @@ history_of (const Lines &lines)
 Lines
 entries (VontleInputHistory *history)
 {
-  const vontle::ListView<const char *> view = vontle_input_history_list (history);
+  const vontle::ListView<const char *> view (vontle_input_history_list (history));
   return Lines (view.begin (), view.end ());
 }
 

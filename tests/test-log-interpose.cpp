@@ -7,6 +7,7 @@
 
 #include <vontle/vontle.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct Message
 };
 
 std::vector<Message> received;
+/* Runs inside vontle_vlog, as a host's logger that acts on what it reads. */
+std::function<void ()> on_message;
 
 std::string
 or_null (const char *text)
@@ -40,6 +43,8 @@ vontle_vlog (const char *location, const char *function, VontleLogLevel level,
 {
   received.push_back ({ or_null (location), or_null (function), level,
                         vontle_test::take (g_strdup_vprintf (format, args)) });
+  if (on_message)
+    on_message ();
 }
 
 namespace {
@@ -51,6 +56,7 @@ protected:
   {
     GLibLogTest::SetUp ();
     received.clear ();
+    on_message = nullptr;
   }
 };
 
@@ -98,6 +104,30 @@ TEST_F (LogInterposeTest, TheLibrarysOwnMessagesArrive)
   EXPECT_EQ (received[0].function, "vontle_list_merge");
   EXPECT_THAT (received[0].location, StartsWith ("lib/list.cpp:"));
   EXPECT_EQ (received[0].text, "vontle_list_merge: merging lists with different free functions!");
+}
+
+/* The logger replaces the base while the scan of the old one reports a
+ * missing name: the scan stops there, and what the template reports is the
+ * newer base's analysis. */
+TEST_F (LogInterposeTest, LoggerReplacingTheBaseDuringItsScan)
+{
+  vontle_set_log_level (VONTLE_LOG_DEBUG);
+  VontleTemplate *object = vontle_template_new (nullptr);
+  vontle_template_add_variable (object, "known");
+  const std::string long_tail (10000, 'y');
+  on_message = [object, &long_tail] {
+    if (g_strcmp0 (vontle_template_get_base (object), "@b@ @known@") != 0)
+      vontle_template_set_base (object, ("@b@ @known@" + long_tail).c_str ());
+  };
+  vontle_template_set_base (object, ("@a@ @c@ @d@" + long_tail).c_str ());
+  on_message = nullptr;
+  g_auto (GStrv) names = vontle_template_dup_referenced_names (object);
+  EXPECT_THAT (std::vector<std::string> (names, names + g_strv_length (names)),
+               ElementsAre ("b", "known"));
+  EXPECT_EQ (vontle_test::take (vontle_template_evaluate (object)), "(null)");
+  vontle_template_add_variable (object, "b");
+  EXPECT_EQ (vontle_test::take (vontle_template_evaluate (object)), " " + long_tail);
+  g_object_unref (object);
 }
 
 } // namespace

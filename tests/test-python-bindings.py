@@ -144,6 +144,58 @@ class HistoryFileTest(unittest.TestCase):
         self.assertEqual(store.props.max_entries, 10000)
 
 
+class BlindTemplate(Vontle.Template):
+    """Does no scan of its base, so it stays ready whatever the base refers to."""
+
+    def do_base_changed(self):
+        pass
+
+
+class HostCallbackTest(unittest.TestCase):
+    def with_critical_handler(self, handler, run):
+        """Runs RUN with HANDLER receiving the criticals, which then do not abort."""
+        fatal = GLib.log_set_always_fatal(GLib.LogLevelFlags.LEVEL_ERROR)
+        # GLib files the library's criticals, which carry no domain, under "".
+        handler_id = GLib.log_set_handler('', GLib.LogLevelFlags.LEVEL_CRITICAL, handler, None)
+        try:
+            return run()
+        finally:
+            GLib.log_remove_handler('', handler_id)
+            GLib.log_set_always_fatal(fatal)
+
+    def test_log_handler_replacing_the_base_during_evaluation(self):
+        template = BlindTemplate()
+        tail = 'x' * 100000
+        template.set_base('@missing@' + tail + '@also@')
+        messages = []
+
+        def handler(domain, level, message, data):
+            messages.append(message)
+            template.set_base('abcd')
+        text = self.with_critical_handler(handler, template.evaluate)
+        self.assertEqual(len(messages), 1)
+        self.assertEqual(len(text), len(tail) + len('@also@'))
+        self.assertEqual(text, tail + '@also@')
+        self.assertEqual(template.get_base(), 'abcd')
+
+    def test_read_appending_to_its_own_history(self):
+        history = None
+
+        class ReenteringStore(Store):
+            appended = False
+
+            def do_read_lines(self):
+                if history is not None and not self.appended:
+                    self.appended = True
+                    history.append('inner')
+                return self.lines
+        store = ReenteringStore(['a', 'b'])
+        history = Vontle.InputHistory.new(store)
+        history.reset()
+        self.assertEqual(store.lines, ['a', 'b', 'inner'])
+        self.assertEqual(history.dup_lines(), ['a', 'b', 'inner'])
+
+
 class UtilityTest(unittest.TestCase):
     def test_strings(self):
         self.assertEqual(Vontle.escape_string("it's #1"), "it\\'s\\ \\#1")

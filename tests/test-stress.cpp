@@ -58,7 +58,8 @@ constexpr int race_rounds = 6;
 using TypeTriple = std::array<GType, 3>;
 
 /* Runs in a fresh child: all threads call the getters at once, and each
- * makes and drops a template and a history. Returns the exit status. */
+ * makes and drops a template, a history and a function-pointer reader/writer.
+ * Returns the exit status. */
 int
 race_type_registration ()
 {
@@ -76,6 +77,8 @@ race_type_registration ()
                   vontle_template_get_type () };
       g_object_unref (vontle_template_new ("@a@"));
       g_object_unref (vontle_input_history_new (nullptr));
+      /* The reader/writer that C++ storage rests on, and its parent class. */
+      g_object_unref (vontle_input_history_callback_io_new (nullptr, nullptr, nullptr, nullptr));
     });
   for (auto &thread : threads)
     thread.join ();

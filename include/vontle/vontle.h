@@ -6,6 +6,7 @@
 #include <vontle/input-history.h>
 #include <vontle/input-history-file.h>
 #include <vontle/input-history-lines-io.h>
+#include <vontle/input-history-callback-io.h>
 #include <vontle/log.h>
 #include <vontle/template.h>
 #include <vontle/utils.h>
