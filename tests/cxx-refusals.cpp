@@ -50,3 +50,5 @@ void use (const vontle::List &list) { auto it = vontle::ListIterator::create (li
 vontle::ListView<const char *> view = static_cast<VontleList *> (nullptr);
 //// released-pointer-dropped: nodiscard
 void use (vontle::List &list) { list.release (); }
+//// path-of-a-temporary-file-store: deleted
+const char *path = vontle::InputHistoryFile::create ("/tmp/h").path ();

@@ -6,6 +6,8 @@
 
 #include <vontle/vontle.hpp>
 
+#include <glib/gstdio.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -316,6 +318,61 @@ TEST_F (CppApiTest, StorageIsTheLibrarysClassAndOutlivedSafely)
   /* The storage is gone; the history holds the GObject, which forgot it. */
   history.append ("after");
   EXPECT_THAT (strings (history.list ()), IsEmpty ());
+}
+
+/* The history holds the store, so the store's handle may be a temporary;
+ * a line that could not be written stays pending and is written by flush. */
+TEST_F (CppApiTest, FileStoreKeepsTheHistoryAndItsPendingLines)
+{
+  g_autofree char *dir = g_dir_make_tmp ("vontle-cpp-XXXXXX", nullptr);
+  g_autofree char *blocker = g_build_filename (dir, "state", nullptr);
+  const std::string path = std::string (blocker) + "/history";
+  auto store = vontle::InputHistoryFile::create (path);
+  ASSERT_TRUE (store);
+  EXPECT_EQ (store.path (), path);
+  store.set_max_entries (2);
+  EXPECT_EQ (store.max_entries (), 2u);
+
+  ASSERT_TRUE (g_file_set_contents (blocker, "", 0, nullptr)); /* a file where the directory goes */
+  auto history = vontle::InputHistory::create (store);
+  {
+    StderrCapture capture;
+    history.append ("typed");
+  }
+  EXPECT_EQ (store.pending (), 1u);
+  EXPECT_EQ (strings (history.list ()), Lines ({ "typed" }));
+  GError *error = nullptr;
+  {
+    StderrCapture capture;
+    EXPECT_FALSE (store.flush (&error));
+  }
+  ASSERT_NE (error, nullptr);
+  EXPECT_NE (std::string (error->message).find (path), std::string::npos);
+  g_clear_error (&error);
+
+  ASSERT_EQ (g_remove (blocker), 0);
+  {
+    StderrCapture capture; /* the recovery is reported */
+    EXPECT_TRUE (store.flush ());
+  }
+  EXPECT_EQ (store.pending (), 0u);
+  auto reread = vontle::InputHistory::create (vontle::InputHistoryFile::create (path));
+  reread.append ("open");
+  reread.append ("close");
+  EXPECT_EQ (strings (reread.list ()), Lines ({ "typed", "open", "close" }));
+  history.reset ();
+  EXPECT_EQ (strings (history.list ()), Lines ({ "open", "close" })); /* max-entries 2 */
+
+  g_autofree char *history_file = g_build_filename (blocker, "history", nullptr);
+  g_remove (history_file);
+  g_rmdir (blocker);
+  g_rmdir (dir);
+}
+
+TEST_F (CppApiTest, FileStoreRefusesAnApplicationIdThatIsAPath)
+{
+  EXPECT_FALSE (vontle::InputHistoryFile::for_application ("../x"));
+  ExpectCritical ("vontle_input_history_file_new_for_application", "strchr (application_id, '/') == NULL");
 }
 
 } // namespace

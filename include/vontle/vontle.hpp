@@ -6,8 +6,8 @@
  *
  * Ownership
  *   List, ListIterator, Node    move-only; each frees what it holds
- *   Template, InputHistory      one GObject reference each: a copy takes
- *                               another (g_object_ref), a move steals it
+ *   Template, InputHistory,     one GObject reference each: a copy takes
+ *   InputHistoryFile            another (g_object_ref), a move steals it
  *   UniqueString                a string the caller owns (g_free)
  *   ListView<T>, NodeRef        borrowed; they never free anything
  * Every handle gives its C pointer with get (), gives it up with release ()
@@ -53,5 +53,6 @@
 #include <vontle/hpp/containers.hpp>
 #include <vontle/hpp/objects.hpp>
 #include <vontle/hpp/input-history.hpp>
+#include <vontle/hpp/input-history-file.hpp>
 #include <vontle/hpp/template.hpp>
 #include <vontle/hpp/utils.hpp>

@@ -10,6 +10,8 @@
 namespace vontle {
 inline namespace v5 {
 
+class InputHistoryFile;
+
 /* Storage for an input history, written as a C++ class: override append and
  * read (or read_into), then hand the object to InputHistory::create (). Behind
  * it stands the library's own VontleInputHistoryCallbackIO, which the
@@ -155,6 +157,9 @@ public:
   /* Not from a temporary: the storage must outlive the history. */
   static InputHistory create (InputHistoryStorage &storage) noexcept { return create (storage.io ()); }
   static InputHistory create (InputHistoryStorage &&storage) = delete;
+  /* A file store (vontle/hpp/input-history-file.hpp); the history holds a
+   * reference to it, so a temporary handle is fine. */
+  static InputHistory create (const InputHistoryFile &file) noexcept;
 
   void append (StringArg line) noexcept { vontle_input_history_append (object_, line.c_str ()); }
   /* The entries, oldest first, lent: valid until the history next changes. */
