@@ -29,8 +29,9 @@ record_of (GNode *gnode)
 
 /* The root of the tree whose nodes' data this thread is releasing. Free
  * functions are host code: one that frees a node of that tree would free it
- * under the walk, so that is refused while the walk runs. */
-thread_local GNode *releasing_root = nullptr;
+ * under the walk, so that is refused while the walk runs. initial-exec, as
+ * the list's marks: a load, not a call into the loader (__tls_get_addr). */
+[[gnu::tls_model ("initial-exec")]] thread_local GNode *releasing_root = nullptr;
 
 bool
 is_being_released (const VontleNode *node)
