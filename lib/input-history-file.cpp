@@ -76,6 +76,13 @@ struct StringFree
 };
 using String = std::unique_ptr<GString, StringFree>;
 
+struct GFree
+{
+  void operator() (gpointer memory) const { g_free (memory); }
+};
+/* An array from g_new. */
+template <typename T> using Array = std::unique_ptr<T[], GFree>;
+
 std::string_view
 view_of (const GString *string)
 {
@@ -112,14 +119,18 @@ struct Entry
   }
 };
 
-/* g_str_hash's function, over a length rather than up to a NUL. */
+/* g_str_hash's function (djb2: hash * 33 + byte), over a length rather
+ * than up to a NUL. */
+constexpr guint32 djb2_seed = 5381;
+constexpr unsigned djb2_shift = 5;
+
 guint
 key_hash (gconstpointer key)
 {
   const auto *k = static_cast<const Key *> (key);
-  guint32 hash = 5381;
+  guint32 hash = djb2_seed;
   for (size_t i = 0; i < k->length; i++)
-    hash = (hash << 5) + hash + static_cast<unsigned char> (k->text[i]);
+    hash = (hash << djb2_shift) + hash + static_cast<unsigned char> (k->text[i]);
   return hash;
 }
 
@@ -191,7 +202,7 @@ public:
   for_each (Visit visit) const
   {
     for (size_t i = head_; i < slots_->len; i++)
-      if (const Entry *entry = static_cast<const Entry *> (slots_->pdata[i]); entry != nullptr)
+      if (const auto *entry = static_cast<const Entry *> (slots_->pdata[i]); entry != nullptr)
         visit (std::string_view (entry->key.text, entry->key.length));
   }
 
@@ -227,7 +238,7 @@ private:
           entry->slot = filled;
           slot (filled++) = entry;
         }
-    g_ptr_array_set_size (slots_.get (), static_cast<guint> (filled));
+    g_ptr_array_set_size (slots_.get (), static_cast<gint> (filled));
     head_ = 0;
   }
 
@@ -821,7 +832,7 @@ entries_with_pending (VontleInputHistoryFile *file)
   const StoreState &state = priv->state;
   const size_t pending = state.pending_count ();
   /* The pending lines, newest first, each once: they end the list. */
-  g_autofree const char **tail = g_new (const char *, pending);
+  const Array<const char *> tail (g_new (const char *, pending));
   size_t tail_length = 0;
   g_autoptr (GHashTable) newer = pending > 0 ? g_hash_table_new (g_str_hash, g_str_equal) : nullptr;
   for (size_t i = pending; i-- > 0;)
@@ -830,7 +841,7 @@ entries_with_pending (VontleInputHistoryFile *file)
 
   /* Copies of the entries (their text is NUL-terminated), then of the tail
    * oldest first; those before the last max-entries are dropped again. */
-  g_autofree void **copies = g_new (void *, state.entries.size () + tail_length);
+  const Array<void *> copies (g_new (void *, state.entries.size () + tail_length));
   size_t length = 0;
   state.entries.for_each ([&] (std::string_view entry) {
     if (newer == nullptr || !g_hash_table_contains (newer, entry.data ()))
@@ -848,7 +859,7 @@ entries_with_pending (VontleInputHistoryFile *file)
     return nullptr;
   for (size_t i = first; i < length; i++)
     copies[i] = g_strdup (static_cast<const char *> (copies[i]));
-  vontle::list_append_all (list, copies + first, length - first);
+  vontle::list_append_all (list, copies.get () + first, length - first);
   return list;
 }
 
