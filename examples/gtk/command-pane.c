@@ -210,14 +210,7 @@ history_frame (ExampleCommandPane *self)
   gtk_widget_set_name (GTK_WIDGET (self->list), "history-list");
   gtk_list_box_set_selection_mode (self->list, GTK_SELECTION_SINGLE);
   gtk_list_box_set_placeholder (self->list, placeholder ("No commands yet"));
-  GtkWidget *scrolled = gtk_scrolled_window_new ();
-  gtk_scrolled_window_set_child (GTK_SCROLLED_WINDOW (scrolled), GTK_WIDGET (self->list));
-  gtk_scrolled_window_set_policy (GTK_SCROLLED_WINDOW (scrolled), GTK_POLICY_NEVER,
-                                  GTK_POLICY_AUTOMATIC);
-  gtk_widget_set_vexpand (scrolled, TRUE);
-  GtkWidget *frame = gtk_frame_new (NULL);
-  gtk_frame_set_child (GTK_FRAME (frame), scrolled);
-  return frame;
+  return example_framed (GTK_WIDGET (self->list), TRUE);
 }
 
 static void

@@ -49,6 +49,9 @@ void example_state_load_window_size (GtkWindow *window, const char *application_
 gboolean example_state_save_window_size (GtkWindow *window, const char *application_id,
                                          GError **error);
 
+/* CHILD scrolled vertically inside a frame; EXPAND fills the height. */
+GtkWidget *example_framed (GtkWidget *child, gboolean expand);
+
 /* Renders a realized widget as it is on screen into a PNG file. */
 gboolean example_save_screenshot (GtkWidget *widget, const char *path, GError **error);
 

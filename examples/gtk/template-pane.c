@@ -304,19 +304,6 @@ heading (const char *text)
 }
 
 static GtkWidget *
-framed (GtkWidget *child, gboolean expand)
-{
-  GtkWidget *scrolled = gtk_scrolled_window_new ();
-  gtk_scrolled_window_set_child (GTK_SCROLLED_WINDOW (scrolled), child);
-  gtk_scrolled_window_set_policy (GTK_SCROLLED_WINDOW (scrolled), GTK_POLICY_NEVER,
-                                  GTK_POLICY_AUTOMATIC);
-  gtk_widget_set_vexpand (scrolled, expand);
-  GtkWidget *frame = gtk_frame_new (NULL);
-  gtk_frame_set_child (GTK_FRAME (frame), scrolled);
-  return frame;
-}
-
-static GtkWidget *
 editing_column (ExampleTemplatePane *self)
 {
   GtkWidget *column = gtk_box_new (GTK_ORIENTATION_VERTICAL, 6);
@@ -327,7 +314,7 @@ editing_column (ExampleTemplatePane *self)
   g_object_set (self->base_view, "left-margin", 8, "right-margin", 8, "top-margin", 8,
                 "bottom-margin", 8, NULL);
   gtk_box_append (GTK_BOX (column), heading ("Base"));
-  gtk_box_append (GTK_BOX (column), framed (GTK_WIDGET (self->base_view), TRUE));
+  gtk_box_append (GTK_BOX (column), example_framed (GTK_WIDGET (self->base_view), TRUE));
 
   self->form = GTK_LIST_BOX (gtk_list_box_new ());
   gtk_widget_set_name (GTK_WIDGET (self->form), "variable-form");
@@ -337,7 +324,7 @@ editing_column (ExampleTemplatePane *self)
   g_object_set (none, "margin-top", 18, "margin-bottom", 18, NULL);
   gtk_list_box_set_placeholder (self->form, none);
   gtk_box_append (GTK_BOX (column), heading ("Variables"));
-  gtk_box_append (GTK_BOX (column), framed (GTK_WIDGET (self->form), TRUE));
+  gtk_box_append (GTK_BOX (column), example_framed (GTK_WIDGET (self->form), TRUE));
   gtk_widget_set_size_request (column, 320, -1);
   return column;
 }
@@ -356,7 +343,7 @@ preview_column (ExampleTemplatePane *self)
   g_object_set (self->preview, "margin-start", 8, "margin-end", 8, "margin-top", 8,
                 "margin-bottom", 8, NULL);
   gtk_box_append (GTK_BOX (column), heading ("Preview"));
-  gtk_box_append (GTK_BOX (column), framed (GTK_WIDGET (self->preview), TRUE));
+  gtk_box_append (GTK_BOX (column), example_framed (GTK_WIDGET (self->preview), TRUE));
 
   self->unset = GTK_LABEL (gtk_label_new (NULL));
   gtk_widget_set_name (GTK_WIDGET (self->unset), "unset");
