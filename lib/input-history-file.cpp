@@ -76,12 +76,8 @@ struct StringFree
 };
 using String = std::unique_ptr<GString, StringFree>;
 
-struct GFree
-{
-  void operator() (gpointer memory) const { g_free (memory); }
-};
 /* An array from g_new. */
-template <typename T> using Array = std::unique_ptr<T[], GFree>;
+template <typename T> using Array = std::unique_ptr<T[], vontle::GFreeDeleter>;
 
 std::string_view
 view_of (const GString *string)

@@ -7,12 +7,7 @@
 
 namespace {
 
-struct GFreeDeleter
-{
-  void operator() (void *memory) const { g_free (memory); }
-};
-
-template <typename T> using GMemory = std::unique_ptr<T, GFreeDeleter>;
+template <typename T> using GMemory = std::unique_ptr<T, vontle::GFreeDeleter>;
 
 template <typename T>
 GMemory<T>

@@ -60,6 +60,12 @@ private:
   gpointer object_;
 };
 
+/* Frees with g_free, for std::unique_ptr over GLib's allocations. */
+struct GFreeDeleter
+{
+  void operator() (void *memory) const { g_free (memory); }
+};
+
 /* The logger's threshold, shared by its two units (hidden like every
  * internal symbol). */
 extern VontleLogLevel log_threshold G_GNUC_INTERNAL;
