@@ -20,9 +20,8 @@
 #if __cplusplus > 201703L && __has_include(<version>)
 #include <version>
 #endif
-#if defined(__cpp_lib_ranges)
-#include <ranges>
-#endif
+/* Not <ranges>: what the views specialize (ranges::enable_view and
+ * ranges::enable_borrowed_range) <string_view> declares too, for its own. */
 #if defined(__cpp_lib_source_location)
 #include <source_location>
 #endif
