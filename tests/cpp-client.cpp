@@ -86,7 +86,7 @@ strings_and_results ()
 
   vontle::UniqueString a = vontle::escape_string ("a b"), b;
   swap (a, b);
-  CHECK (!a && "a\\ b" == b && b.size () == 4 && a.size () == 0);
+  CHECK (!a && a.size () == 0 && "a\\ b" == b && b.size () == 4);
   b.reset (g_strdup ("c"));
   CHECK ("c" == b && "a" != b);
 }
@@ -198,24 +198,14 @@ lists_and_ranges ()
   inner.append (GINT_TO_POINTER (2));
   list.sort (Descending { &inner });
   CHECK (list.nth<int> (0) == 9 && list.nth<int> (4) == 2 && inner.nth<int> (0) == 2);
-  auto names = vontle::List::create ();
   static const char *const name = "name";
-  names.append (const_cast<char *> (name));
-  CHECK (names.contains (name) && names.position (name) == 0 && names.find<const char *> (
-    [] (const void *e, const void *w) { return strcmp (static_cast<const char *> (e), static_cast<const char *> (w)); },
-    "name") == name);
+  inner.append (const_cast<char *> (name));            /* found through a const pointer */
+  CHECK (inner.contains (name) && inner.position (name) == 2);
 #if defined(__cpp_exceptions)
   /* A throwing comparator: the sort ends, nothing is lost, and the list
    * takes appends again. */
   bool thrown = false;
-  try
-    {
-      list.sort ([] (const void *, const void *) -> int { throw 1; });
-    }
-  catch (int)
-    {
-      thrown = true;
-    }
+  try { list.sort ([] (const void *, const void *) -> int { throw 1; }); } catch (int) { thrown = true; }
   list.append (GINT_TO_POINTER (3));
   CHECK (thrown && list.size () == 6 && take_criticals () == 0);
   list.remove (GINT_TO_POINTER (3));
@@ -229,9 +219,9 @@ lists_and_ranges ()
   std::map<vontle::List, int> keyed;
   keyed.emplace (vontle::List::create (), 1);
   keyed.emplace (vontle::List (), 0);                  /* the empty handle first */
-  CHECK (keyed.size () == 2 && keyed.begin ()->second == 0 && vontle::List () <= vontle::List ());
+  CHECK (keyed.size () == 2 && keyed.begin ()->second == 0 && keyed.begin ()->first < keyed.rbegin ()->first);
 #if defined(__cpp_lib_three_way_comparison)
-  CHECK ((keyed.begin ()->first <=> std::prev (keyed.end ())->first) < 0);
+  CHECK ((keyed.begin ()->first <=> keyed.rbegin ()->first) < 0);
 #endif
 }
 
@@ -313,8 +303,6 @@ histories ()
 
   /* An empty store is refused, not taken for a history in memory only. */
   CHECK (!vontle::InputHistory::create (vontle::InputHistoryFile ()) && take_criticals () == 1);
-  auto store = vontle::InputHistoryFile::create (std::filesystem::path ("/nonexistent") / "history");
-  CHECK (strcmp (store.path (), "/nonexistent/history") == 0);
 
 #if defined(__cpp_exceptions)
   /* Copying the lines runs out of memory: the C array is freed all the
@@ -322,14 +310,7 @@ histories ()
   stored.append ("a line too long for any small-string buffer");
   fail_next_new = true;
   bool thrown = false;
-  try
-    {
-      static_cast<void> (stored.dup_lines ());
-    }
-  catch (const std::bad_alloc &)
-    {
-      thrown = true;
-    }
+  try { static_cast<void> (stored.dup_lines ()); } catch (const std::bad_alloc &) { thrown = true; }
   CHECK (thrown);
 #endif
 

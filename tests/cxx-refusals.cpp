@@ -66,5 +66,3 @@ auto child = vontle::Node::create ().append (vontle::Node::create ());
 auto root = vontle::Node::create ().root ();
 //// parent-of-a-temporary-tree: deleted
 auto parent = vontle::Node::create ().parent ();
-//// handles-of-two-kinds-ordered: operator<
-bool less (const vontle::List &a, const vontle::Node &b) { return a < b; }
