@@ -257,7 +257,9 @@ public:
    * returning an int, capturing lambdas included; a sort inside compare
    * is its own. An exception thrown by compare is caught before it reaches
    * the C sort, which finishes with every element still in the list, in an
-   * unspecified order; it is then thrown again from here. */
+   * unspecified order; it is then thrown again from here. (Call names the
+   * sort of this translation unit's exception setting, so that the two
+   * kinds of instance never share a name.) */
   template <typename Compare,
             typename = std::enable_if_t<std::is_invocable_r_v<int, Compare &, const void *, const void *>>,
             typename Call = detail::SortCall<std::remove_reference_t<Compare>>>
