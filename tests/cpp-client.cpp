@@ -382,22 +382,10 @@ void *
 operator new (size_t size)
 {
   void *memory = std::exchange (fail_next_new, false) ? nullptr : malloc (size != 0 ? size : 1);
-  if (memory == nullptr)
-    throw std::bad_alloc ();
-  return memory;
+  return memory != nullptr ? memory : throw std::bad_alloc ();
 }
-
-void
-operator delete (void *memory) noexcept
-{
-  free (memory);
-}
-
-void
-operator delete (void *memory, size_t) noexcept
-{
-  free (memory);
-}
+void operator delete (void *memory) noexcept { free (memory); }
+void operator delete (void *memory, size_t) noexcept { free (memory); }
 #endif
 
 void
