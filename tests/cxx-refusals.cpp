@@ -52,3 +52,17 @@ vontle::ListView<const char *> view = static_cast<VontleList *> (nullptr);
 void use (vontle::List &list) { list.release (); }
 //// path-of-a-temporary-file-store: deleted
 const char *path = vontle::InputHistoryFile::create ("/tmp/h").path ();
+//// owning-tree-bound-to-a-borrowed-reference: bind
+void point_at (vontle::NodeRef &w, vontle::NodeRef t) { w = t; } void use (vontle::Node &n) { point_at (n, {}); }
+//// borrowed-node-of-a-temporary-tree: deleted
+vontle::NodeRef r = vontle::Node::create ();
+//// ref-of-a-temporary-tree: deleted
+auto r = vontle::Node::create ().ref ();
+//// child-appended-to-a-temporary-tree: deleted
+auto child = vontle::Node::create ().append_data (nullptr);
+//// tree-appended-to-a-temporary-tree: deleted
+auto child = vontle::Node::create ().append (vontle::Node::create ());
+//// root-of-a-temporary-tree: deleted
+auto root = vontle::Node::create ().root ();
+//// parent-of-a-temporary-tree: deleted
+auto parent = vontle::Node::create ().parent ();

@@ -9,7 +9,8 @@
  *   Template, InputHistory,     one GObject reference each: a copy takes
  *   InputHistoryFile            another (g_object_ref), a move steals it
  *   UniqueString                a string the caller owns (g_free)
- *   ListView<T>, NodeRef        borrowed; they never free anything
+ *   ListView<T>, NodeRef        borrowed; they never free anything (a Node
+ *                               is no NodeRef: it lends one, ref ())
  * Every handle gives its C pointer with get (), gives it up with release ()
  * and is made from one with adopt () (Template and InputHistory also with
  * ref (), which takes a new reference). A handle may be empty (default
@@ -30,13 +31,17 @@
  *
  * Nothing here throws but the calls that return
  * std::string or std::vector (to_string, dup_lines, dup_referenced_names)
- * allocate with operator new and may throw std::bad_alloc. Every noexcept
+ * allocate with operator new and may throw std::bad_alloc, and List::sort
+ * with a C++ callable, which throws again what the callable threw once the
+ * C sort is over. Every noexcept
  * call that allocates does so through GLib, which aborts the process when
  * memory is exhausted, as the C API does; noexcept promises no failure
  * report, not that allocation cannot fail. Callbacks from C into C++
  * (signal handlers, history storage) are noexcept: an exception that escapes
- * them ends the program instead of unwinding through C frames. The header
- * builds with and without exceptions.
+ * them ends the program instead of unwinding through C frames. Function
+ * pointers handed to the C API (comparators, free functions) must not throw
+ * at all: an exception would unwind through the library's C frames and leave
+ * its state half changed. The header builds with and without exceptions.
  *
  * Threads: as in C, every object (list, iterator, tree, template, history)
  * is used by one thread at a time, and handlers and storage run on the

@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -21,11 +20,16 @@
 #if __cplusplus > 201703L && __has_include(<version>)
 #include <version>
 #endif
-#if defined(__cpp_lib_ranges)
-#include <ranges>
-#endif
+/* Not <ranges>: what the views specialize (ranges::enable_view and
+ * ranges::enable_borrowed_range) <string_view> declares too, for its own. */
 #if defined(__cpp_lib_source_location)
 #include <source_location>
+#endif
+#if defined(__cpp_impl_three_way_comparison) && __has_include(<compare>)
+#include <compare>
+#endif
+#if defined(__cpp_exceptions)
+#include <exception>
 #endif
 
 #include <glib-object.h>
@@ -72,6 +76,32 @@ private:
   char buffer_[64];
 };
 
+namespace detail {
+
+/* A std::filesystem::path, or any class that keeps its text as a
+ * std::string given by native (): told apart by that member, so that this
+ * header need not include <filesystem>. */
+template <typename Path, typename = void>
+inline constexpr bool is_native_path = false;
+template <typename Path>
+inline constexpr bool is_native_path<
+  Path, std::enable_if_t<std::is_same_v<decltype (std::declval<const Path &> ().native ()), const std::string &>>>
+  = true;
+
+} // namespace detail
+
+/* A file name or URI argument: whatever a StringArg takes, and a
+ * std::filesystem::path, passed on as its native text without a copy. */
+class PathArg : public StringArg
+{
+public:
+  using StringArg::StringArg;
+  template <typename Path, typename = std::enable_if_t<detail::is_native_path<Path>>>
+  PathArg (const Path &path) noexcept : StringArg (path.native ())
+  {
+  }
+};
+
 /* A string the caller owns, released with g_free; empty for a NULL result.
  * A moved-from UniqueString is empty. */
 class [[nodiscard]] UniqueString
@@ -91,11 +121,18 @@ public:
   }
   ~UniqueString () { g_free (string_); }
 
+  /* Frees the string held and takes STRING over. */
+  void reset (char *string = nullptr) noexcept { g_free (std::exchange (string_, string)); }
+  void swap (UniqueString &other) noexcept { std::swap (string_, other.string_); }
+  friend void swap (UniqueString &a, UniqueString &b) noexcept { a.swap (b); }
+
   /* The string itself; on a temporary it lives to the end of the full
    * expression, as for std::string::c_str (). */
   const char *get () const noexcept { return string_; }
   [[nodiscard]] char *release () noexcept { return std::exchange (string_, nullptr); }
   explicit operator bool () const noexcept { return string_ != nullptr; }
+  /* In bytes; 0 for NULL. */
+  size_t size () const noexcept { return string_ ? strlen (string_) : 0; }
 
   /* The text; an empty view for NULL (test the handle to tell them apart).
    * Not on a temporary, which would leave the view dangling: take
@@ -117,6 +154,9 @@ public:
     return a.string_ != nullptr && std::string_view (a.string_) == b;
   }
   friend bool operator!= (const UniqueString &a, std::string_view b) noexcept { return !(a == b); }
+  /* Spelled out, as C++17 does not try the operands the other way round. */
+  friend bool operator== (std::string_view a, const UniqueString &b) noexcept { return b == a; }
+  friend bool operator!= (std::string_view a, const UniqueString &b) noexcept { return !(b == a); }
 
 private:
   explicit UniqueString (char *string) noexcept : string_ (string) {}
@@ -141,10 +181,16 @@ element_cast (void *element) noexcept
     }
 }
 
-/* A NULL-terminated string array (the form the C API returns) as strings. */
+/* A NULL-terminated string array (the form the C API returns) as strings.
+ * The array is freed even when copying it throws std::bad_alloc. */
 inline std::vector<std::string>
 take_strv (char **strings)
 {
+  struct Owner
+  {
+    char **strv;
+    ~Owner () { g_strfreev (strv); }
+  } const owner { strings };
   std::vector<std::string> result;
   if (strings != nullptr)
     {
@@ -152,11 +198,58 @@ take_strv (char **strings)
       for (char **s = strings; *s != nullptr; s++)
         result.emplace_back (*s);
     }
-  g_strfreev (strings);
   return result;
 }
 
+/* Handles order by the address of what they hold: any total order keys a
+ * std::map, and this one agrees with ==. */
+inline std::uintptr_t
+address_of (const void *object) noexcept
+{
+  return reinterpret_cast<std::uintptr_t> (object);
+}
+
+/* A handle that declares ordered_by_address (as void) is ordered by what
+ * it holds; see the operators below. */
+template <typename Handle>
+using if_ordered_by_address = std::enable_if_t<std::is_void_v<typename Handle::ordered_by_address>, bool>;
+
 } // namespace detail
+
+/* Handles of one kind order by the object they hold, so that they can key a
+ * std::map or be sorted; the empty handle comes first. */
+template <typename Handle, detail::if_ordered_by_address<Handle> = true>
+inline bool
+operator< (const Handle &a, const Handle &b) noexcept
+{
+  return detail::address_of (a.get ()) < detail::address_of (b.get ());
+}
+template <typename Handle, detail::if_ordered_by_address<Handle> = true>
+inline bool
+operator> (const Handle &a, const Handle &b) noexcept
+{
+  return b < a;
+}
+template <typename Handle, detail::if_ordered_by_address<Handle> = true>
+inline bool
+operator<= (const Handle &a, const Handle &b) noexcept
+{
+  return !(b < a);
+}
+template <typename Handle, detail::if_ordered_by_address<Handle> = true>
+inline bool
+operator>= (const Handle &a, const Handle &b) noexcept
+{
+  return !(a < b);
+}
+#if defined(__cpp_lib_three_way_comparison)
+template <typename Handle, detail::if_ordered_by_address<Handle> = true>
+inline std::strong_ordering
+operator<=> (const Handle &a, const Handle &b) noexcept
+{
+  return detail::address_of (a.get ()) <=> detail::address_of (b.get ());
+}
+#endif
 
 } // namespace v5
 } // namespace vontle

@@ -12,6 +12,70 @@ namespace detail {
 /* What a view over a NULL list walks: nothing. */
 inline const VontleList empty_list = { nullptr, 0, nullptr, nullptr };
 
+/* Where exceptions are on, the sort catches them: its own namespace keeps
+ * it apart from the plain one, so a program that mixes both kinds of
+ * translation units links each to its own. */
+#if defined(__cpp_exceptions)
+inline namespace catching {
+#else
+inline namespace plain {
+#endif
+
+/* One sort with a C++ callable. The C comparator carries no data, so the
+ * callable of the sort running on this thread sits in a thread-local
+ * pointer; a sort inside the callable sets its own and puts this one back. */
+template <typename Compare>
+class SortCall
+{
+public:
+  explicit SortCall (Compare &compare) noexcept : compare_ (compare) {}
+  SortCall (const SortCall &) = delete;
+  SortCall &operator= (const SortCall &) = delete;
+
+  void sort (VontleList *list)
+  {
+    SortCall *outer = std::exchange (running, this);
+    vontle_list_sort (list, compare_slots);
+    running = outer;
+#if defined(__cpp_exceptions)
+    if (error_)
+      std::rethrow_exception (error_);
+#endif
+  }
+
+private:
+  /* An exception must not unwind through the C sort, which would leave the
+   * list marked as being sorted: it is kept until the sort returns, and
+   * every later comparison says "equal" so that the sort ends soon. */
+  static int compare_slots (const void *a, const void *b) noexcept
+  {
+    SortCall *call = running;
+#if defined(__cpp_exceptions)
+    if (call->error_)
+      return 0;
+    try
+      {
+        return call->compare_ (a, b);
+      }
+    catch (...)
+      {
+        call->error_ = std::current_exception ();
+        return 0;
+      }
+#else
+    return call->compare_ (a, b);
+#endif
+  }
+
+  static inline thread_local SortCall *running = nullptr;
+  Compare &compare_;
+#if defined(__cpp_exceptions)
+  std::exception_ptr error_;
+#endif
+};
+
+} // inline namespace catching or plain
+
 } // namespace detail
 
 /* --------------------------------------------------------------- lists -- */
@@ -33,12 +97,12 @@ public:
   class iterator
   {
   public:
-#if defined(__cpp_lib_ranges)
+    /* Random access, as an index is, though elements come out as values,
+     * not references into storage: std::prev, std::distance and
+     * std::advance then step by arithmetic, and backwards. The same in
+     * every standard, so that all translation units share one definition. */
     using iterator_concept = std::random_access_iterator_tag;
-#endif
-    /* Elements are values, not references into storage: for the classic
-     * algorithms only an input iterator. */
-    using iterator_category = std::input_iterator_tag;
+    using iterator_category = std::random_access_iterator_tag;
     using value_type = T;
     using difference_type = std::ptrdiff_t;
     using pointer = void;
@@ -117,7 +181,9 @@ class [[nodiscard]] List
 {
 public:
   List () noexcept = default;
-  /* NULL free function: the list owns nothing. Empty when memory ran out. */
+  /* NULL free function: the list owns nothing. Empty when memory ran out.
+   * The free function and the comparator are called from C: they must not
+   * throw, as nothing can unwind through the C code that calls them. */
   static List create (VontleFreeFunction free_func = nullptr) noexcept
   {
     return List (vontle_list_new_with_free (free_func));
@@ -146,6 +212,7 @@ public:
   explicit operator bool () const noexcept { return list_ != nullptr; }
   friend bool operator== (const List &a, const List &b) noexcept { return a.list_ == b.list_; }
   friend bool operator!= (const List &a, const List &b) noexcept { return a.list_ != b.list_; }
+  using ordered_by_address = void;
 
   using iterator = ListView<void *>::iterator;
   using const_iterator = iterator;
@@ -164,33 +231,77 @@ public:
   bool empty () const noexcept { return size () == 0; }
   template <typename T = void *>
   T nth (size_t n) const noexcept { return detail::element_cast<T> (vontle_list_nth (list_, n)); }
-  ssize_t position (void *element) const noexcept { return vontle_list_position (list_, element); }
-  bool contains (void *element) const noexcept { return vontle_list_contains (list_, element); }
-  template <typename T = void *>
-  T find (VontleCompareFunction compare, void *wanted) const noexcept
+  /* Lookups only compare pointers, or hand WANTED to compare as the C
+   * comparator's const argument: none writes through it. */
+  ssize_t position (const void *element) const noexcept
   {
-    return detail::element_cast<T> (vontle_list_find (list_, compare, wanted));
+    return vontle_list_position (list_, const_cast<void *> (element));
+  }
+  bool contains (const void *element) const noexcept
+  {
+    return vontle_list_contains (list_, const_cast<void *> (element));
+  }
+  template <typename T = void *>
+  T find (VontleCompareFunction compare, const void *wanted) const noexcept
+  {
+    return detail::element_cast<T> (vontle_list_find (list_, compare, const_cast<void *> (wanted)));
   }
 
   void append (void *element) noexcept { vontle_list_append (list_, element); }
   void prepend (void *element) noexcept { vontle_list_prepend (list_, element); }
   void set_nth (size_t n, void *element) noexcept { vontle_list_set_nth (list_, n, element); }
-  void remove (void *element) noexcept { vontle_list_remove (list_, element); }
+  void remove (const void *element) noexcept { vontle_list_remove (list_, const_cast<void *> (element)); }
+  /* Sorts once with a C comparator, which must not throw. */
   void sort (VontleCompareFunction compare) noexcept { vontle_list_sort (list_, compare); }
+  /* Sorts once with any callable taking two elements (const void *) and
+   * returning an int, capturing lambdas included; a sort inside compare
+   * is its own. An exception thrown by compare is caught before it reaches
+   * the C sort, which finishes with every element still in the list, in an
+   * unspecified order; it is then thrown again from here. (Call names the
+   * sort of this translation unit's exception setting, so that the two
+   * kinds of instance never share a name.) */
+  template <typename Compare,
+            typename = std::enable_if_t<std::is_invocable_r_v<int, Compare &, const void *, const void *>>,
+            typename Call = detail::SortCall<std::remove_reference_t<Compare>>>
+  void sort (Compare &&compare)
+  {
+    Call (compare).sort (list_);
+  }
   void clear () noexcept { vontle_list_clear (list_); }
   void set_free_function (VontleFreeFunction free_func) noexcept { vontle_list_set_free_function (list_, free_func); }
 
-  /* Takes other's elements over and frees its record. Refused (a NULL or the
-   * same list): other keeps what it has. */
+  /* Takes other's elements over and frees its record. Refused (an empty
+   * handle, the same list, or a list its comparator is sorting): other keeps
+   * what it has. */
   void merge (List &&other) noexcept
   {
-    vontle_list_merge (list_, other.list_);
-    if (list_ != nullptr && &other != this)
+    VontleList *donor = &other == this ? list_ : other.list_;
+    if (donor == nullptr || donor == list_ || list_ == nullptr)
+      {
+        /* Refused by the C call, which says why. */
+        static_cast<void> (vontle_list_merge (list_, donor));
+        return;
+      }
+    if (merged (donor))
       other = List ();
   }
 
 private:
   explicit List (VontleList *list) noexcept : list_ (list) {}
+
+  /* Whether the C merge took DONOR's elements over: it returns the list
+   * either way, but a merge that went through has cleared the donor's free
+   * function and grown the list by the donor's size; one that was refused
+   * changed neither. */
+  bool merged (VontleList *donor) noexcept
+  {
+    const bool owned = donor->free != nullptr;
+    const size_t before = list_->size;
+    const size_t given = donor->size;
+    static_cast<void> (vontle_list_merge (list_, donor));
+    return owned ? donor->free == nullptr : list_->size == before + given;
+  }
+
   VontleList *list_ = nullptr;
 };
 
@@ -264,6 +375,7 @@ public:
   explicit operator bool () const noexcept { return node_ != nullptr; }
   friend bool operator== (const NodeRef &a, const NodeRef &b) noexcept { return a.node_ == b.node_; }
   friend bool operator!= (const NodeRef &a, const NodeRef &b) noexcept { return a.node_ != b.node_; }
+  using ordered_by_address = void;
 
   template <typename T = void *>
   T data () const noexcept { return detail::element_cast<T> (vontle_node_get_data (node_)); }
@@ -282,18 +394,22 @@ public:
    * call refuses it, child keeps it and an empty NodeRef is returned. */
   NodeRef append (Node &&child) noexcept;
 
-protected:
+private:
   VontleNode *node_ = nullptr;
 };
 
 /* An owning handle on the root of a tree: destroying it frees the tree. A
- * moved-from Node is empty. What it lends (children, data) is taken from a
- * Node that lives on, never from a temporary. */
-class [[nodiscard]] Node : public NodeRef
+ * moved-from Node is empty. It is no NodeRef, so that no NodeRef & can
+ * point it at another tree: it lends one, through ref () or by converting,
+ * and only while it lives on. What it lends (nodes, children, data) is
+ * never taken from a temporary Node, which frees the tree at the end of the
+ * full expression. */
+class [[nodiscard]] Node
 {
 public:
   Node () noexcept = default;
-  /* Empty when memory ran out. */
+  /* Empty when memory ran out. The free function is called from C: it must
+   * not throw. */
   static Node create (void *value = nullptr, VontleFreeFunction free_func = nullptr) noexcept
   {
     Node root (vontle_node_new (value));
@@ -303,29 +419,55 @@ public:
   }
   static Node adopt (VontleNode *root) noexcept { return Node (root); }
 
-  Node (Node &&other) noexcept : NodeRef (other.release ()) {}
+  Node (Node &&other) noexcept : root_ (other.release ()) {}
   Node &operator= (Node &&other) noexcept
   {
     if (this != &other)
       {
-        vontle_node_free (node_);
-        node_ = other.release ();
+        vontle_node_free (root_.get ());
+        root_ = NodeRef (other.release ());
       }
     return *this;
   }
-  ~Node () { vontle_node_free (node_); }
+  ~Node () { vontle_node_free (root_.get ()); }
 
-  [[nodiscard]] VontleNode *release () noexcept { return std::exchange (node_, nullptr); }
+  VontleNode *get () const noexcept { return root_.get (); }
+  [[nodiscard]] VontleNode *release () noexcept { return std::exchange (root_, NodeRef ()).get (); }
+  explicit operator bool () const noexcept { return static_cast<bool> (root_); }
+  friend bool operator== (const Node &a, const Node &b) noexcept { return a.root_ == b.root_; }
+  friend bool operator!= (const Node &a, const Node &b) noexcept { return a.root_ != b.root_; }
+  using ordered_by_address = void;
 
-  NodeChildren children () const & noexcept;
-  NodeChildren children () const && = delete;
+  /* The root, borrowed. */
+  NodeRef ref () const & noexcept { return root_; }
+  NodeRef ref () const && = delete;
+  operator NodeRef () const & noexcept { return root_; }
+  operator NodeRef () const && = delete;
+
   template <typename T = void *>
-  T data () const & noexcept { return NodeRef::data<T> (); }
+  T data () const & noexcept { return root_.data<T> (); }
   template <typename T = void *>
   T data () const && = delete;
+  void set_data (void *value) noexcept { root_.set_data (value); }
+  void set_free_function (VontleFreeFunction free_func) noexcept { root_.set_free_function (free_func); }
+
+  /* A root has no parent; a Node adopted from inside a tree may. */
+  NodeRef parent () const & noexcept { return root_.parent (); }
+  NodeRef parent () const && = delete;
+  NodeRef root () const & noexcept { return root_.root (); }
+  NodeRef root () const && = delete;
+  size_t num_children () const noexcept { return root_.num_children (); }
+  NodeChildren children () const & noexcept;
+  NodeChildren children () const && = delete;
+
+  NodeRef append_data (void *value) & noexcept { return root_.append_data (value); }
+  NodeRef append_data (void *value) && = delete;
+  NodeRef append (Node &&child) & noexcept;
+  NodeRef append (Node &&child) && = delete;
 
 private:
-  explicit Node (VontleNode *root) noexcept : NodeRef (root) {}
+  explicit Node (VontleNode *root) noexcept : root_ (root) {}
+  NodeRef root_;
 };
 
 /* A node's children, walked through the tree itself (no list is made). The
@@ -380,7 +522,7 @@ NodeRef::children () const noexcept
 inline NodeChildren
 Node::children () const & noexcept
 {
-  return NodeRef::children ();
+  return root_.children ();
 }
 
 inline NodeRef
@@ -392,6 +534,12 @@ NodeRef::append (Node &&child) noexcept
     return NodeRef ();
   static_cast<void> (child.release ());
   return NodeRef (attached);
+}
+
+inline NodeRef
+Node::append (Node &&child) & noexcept
+{
+  return root_.append (std::move (child));
 }
 
 } // namespace v5
@@ -420,6 +568,7 @@ struct std::hash<vontle::NodeRef>
   size_t operator() (const vontle::NodeRef &node) const noexcept { return std::hash<const void *> () (node.get ()); }
 };
 template <>
-struct std::hash<vontle::Node> : std::hash<vontle::NodeRef>
+struct std::hash<vontle::Node>
 {
+  size_t operator() (const vontle::Node &node) const noexcept { return std::hash<const void *> () (node.get ()); }
 };

@@ -26,7 +26,7 @@ public:
   static constexpr const char type_text[] = "VONTLE_IS_INPUT_HISTORY_FILE (file)";
 
   /* A leading ~ or ~user is expanded; nothing is created before the first write. */
-  static InputHistoryFile create (StringArg path) noexcept
+  static InputHistoryFile create (PathArg path) noexcept
   {
     return adopt (vontle_input_history_file_new (path.c_str ()));
   }
@@ -83,6 +83,11 @@ private:
 inline InputHistory
 InputHistory::create (const InputHistoryFile &file) noexcept
 {
+  if (!file)
+    {
+      g_return_if_fail_warning (nullptr, "vontle::InputHistory::create", "file");
+      return InputHistory ();
+    }
   return create (file.io ());
 }
 

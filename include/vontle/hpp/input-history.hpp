@@ -96,6 +96,10 @@ public:
     g_object_unref (io_);
   }
 
+  /* append, read and read_into are called from C through noexcept
+   * functions, as no exception may unwind through the history's C code:
+   * one that escapes them calls std::terminate. */
+
   /* Stores a line the history appended; the view is valid during the call only. */
   virtual void append (std::string_view line) = 0;
   /* Every stored line, oldest first; std::nullopt when nothing is stored.
@@ -120,8 +124,6 @@ public:
   VontleInputHistoryIO *io () const noexcept { return reinterpret_cast<VontleInputHistoryIO *> (io_); }
 
 private:
-  /* Called from C: noexcept, so an exception thrown by append or read ends
-   * the program instead of unwinding through C frames. */
   static void append_line (const char *line, gpointer storage) noexcept
   {
     if (line != nullptr)
@@ -158,7 +160,10 @@ public:
   static InputHistory create (InputHistoryStorage &storage) noexcept { return create (storage.io ()); }
   static InputHistory create (InputHistoryStorage &&storage) = delete;
   /* A file store (vontle/hpp/input-history-file.hpp); the history holds a
-   * reference to it, so a temporary handle is fine. */
+   * reference to it, so a temporary handle is fine. An empty handle (a
+   * refused or moved-from store) is refused with a critical warning and
+   * gives an empty history handle, not one kept in memory only: that is
+   * create (). */
   static InputHistory create (const InputHistoryFile &file) noexcept;
 
   void append (StringArg line) noexcept { vontle_input_history_append (object_, line.c_str ()); }

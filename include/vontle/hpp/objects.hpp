@@ -44,16 +44,18 @@ public:
   static Derived adopt (CType *object) noexcept
   {
     Derived handle;
-    if (object == nullptr || is_instance (object, Derived::type_text))
+    if (object == nullptr || is_instance (object, "adopt"))
       static_cast<ObjectHandle &> (handle).object_ = object;
     return handle;
   }
   /* Takes a reference of its own; refuses another type as adopt () does. */
   static Derived ref (CType *object) noexcept
   {
-    if (object == nullptr || !is_instance (object, Derived::type_text))
+    if (object == nullptr || !is_instance (object, "ref"))
       return Derived ();
-    return adopt (static_cast<CType *> (g_object_ref (object)));
+    Derived handle;
+    static_cast<ObjectHandle &> (handle).object_ = static_cast<CType *> (g_object_ref (object));
+    return handle;
   }
 
   CType *get () const noexcept { return object_; }
@@ -62,14 +64,20 @@ public:
   /* The same object, not equal contents. */
   friend bool operator== (const ObjectHandle &a, const ObjectHandle &b) noexcept { return a.object_ == b.object_; }
   friend bool operator!= (const ObjectHandle &a, const ObjectHandle &b) noexcept { return a.object_ != b.object_; }
+  using ordered_by_address = void;
 
 private:
-  /* Reported as GLib's own checks are, under the name of the call. */
-  static bool is_instance (CType *object, const char *condition) noexcept
+  /* Reported as GLib's own checks are, under the name of the call: CALL in
+   * the scope of Derived::adopt_name ("vontle::Template::adopt"). */
+  static bool is_instance (CType *object, const char *call) noexcept
   {
     if (G_TYPE_CHECK_INSTANCE_TYPE (object, Derived::c_type ()))
       return true;
-    g_return_if_fail_warning (nullptr, Derived::adopt_name, condition);
+    const std::string_view adopt_name = Derived::adopt_name;
+    const std::string_view scope = adopt_name.substr (0, adopt_name.rfind ("::") + 2);
+    char name[128];
+    g_snprintf (name, sizeof name, "%.*s%s", static_cast<int> (scope.size ()), scope.data (), call);
+    g_return_if_fail_warning (nullptr, name, Derived::type_text);
     return false;
   }
 

@@ -12,11 +12,14 @@ inline namespace v5 {
 /* A reference to a VontleTemplate. Handlers connected with the on_* calls are
  * lambdas or other functors; each may take the template (Template &) and,
  * for variable-changed, the name (std::string_view), or take nothing of
- * either. They run after the class handlers, like any handler. */
+ * either. They run after the class handlers, like any handler. GLib calls
+ * them through noexcept functions, as no exception may unwind through its
+ * signal emission: one that escapes a handler calls std::terminate. */
 class [[nodiscard]] Template : public detail::ObjectHandle<Template, VontleTemplate>
 {
 public:
   static GType c_type () noexcept { return VONTLE_TYPE_TEMPLATE; }
+  /* Names the handle's calls in its critical warnings. */
   static constexpr const char adopt_name[] = "vontle::Template::adopt";
   static constexpr const char type_text[] = "VONTLE_IS_TEMPLATE(object)";
 

@@ -32,7 +32,9 @@ log (VontleLogLevel level, StringArg message,
   if (static_cast<guint32> (level) < static_cast<guint32> (vontle_get_log_level ()))
     return;
   char location[512];
-  g_snprintf (location, sizeof location, "%s:%u", where.file_name (), static_cast<unsigned> (where.line ()));
+  /* line () is uint_least32_t, which widens to unsigned long on every target. */
+  const unsigned long line = where.line ();
+  g_snprintf (location, sizeof location, "%s:%lu", where.file_name (), line);
   log (level, message.c_str (), location, where.function_name ());
 }
 #else
@@ -70,9 +72,9 @@ inline UniqueString home_directory (StringArg user_name = nullptr) noexcept
 {
   return UniqueString::adopt (vontle_get_home_directory (user_name.c_str ()));
 }
-inline UniqueString fix_path (StringArg path) noexcept { return UniqueString::adopt (vontle_fix_path (path.c_str ())); }
+inline UniqueString fix_path (PathArg path) noexcept { return UniqueString::adopt (vontle_fix_path (path.c_str ())); }
 inline UniqueString xdg_path (VontleXdgPath kind) noexcept { return UniqueString::adopt (vontle_get_xdg_path (kind)); }
-inline bool xdg_open (StringArg uri, StringArg working_directory = nullptr) noexcept
+inline bool xdg_open (PathArg uri, PathArg working_directory = nullptr) noexcept
 {
   return vontle_xdg_open_with_working_directory (uri.c_str (), working_directory.c_str ());
 }
