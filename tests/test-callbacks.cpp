@@ -272,6 +272,22 @@ TEST_F (CallbackTest, ReaderWriterChangingItsHistory)
   g_object_unref (other);
 }
 
+/* The reader/writer's append drops the last reference to the history: the
+ * history lasts until its own append, the reset included, has ended. */
+TEST_F (CallbackTest, AppendReleasingItsHistory)
+{
+  HookStore *store = new_store ({});
+  VontleInputHistory *history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
+  *store->on_append = [history] (const char *) { g_object_unref (history); };
+  GWeakRef weak;
+  g_weak_ref_init (&weak, history);
+  vontle_input_history_append (history, "x");
+  EXPECT_EQ (g_weak_ref_get (&weak), nullptr);
+  EXPECT_THAT (*store->lines, ElementsAre ("x"));
+  g_weak_ref_clear (&weak);
+  g_object_unref (store);
+}
+
 /* -------------------------------------------------------------- lists -- */
 
 VontleList *hazard_list;
@@ -314,6 +330,28 @@ TEST_F (CallbackTest, CallbackFreeingItsOwnListIsRefused)
   }, nullptr);
   ExpectCritical ("vontle_list_free", "!vontle::list_is_walked (list)");
   EXPECT_EQ (vontle_list_size (hazard_list), 1u);
+  vontle_list_set_free_function (hazard_list, [] (void *) { vontle_list_free (hazard_list); });
+  vontle_list_clear (hazard_list);
+  ExpectCritical ("vontle_list_free", "!vontle::list_is_walked (list)");
+  EXPECT_EQ (vontle_list_size (hazard_list), 0u);
+  vontle_list_free (hazard_list);
+}
+
+/* The same from a walk of another list nested in the walk: every walk on the
+ * way counts, not only the innermost. */
+TEST_F (CallbackTest, CallbackFreeingAListWalkedFurtherOutIsRefused)
+{
+  hazard_list = vontle_list_new ();
+  VontleList *inner = vontle_list_new ();
+  for (VontleList *list : { hazard_list, inner })
+    vontle_list_append (list, GINT_TO_POINTER (1));
+  vontle_list_foreach (hazard_list, [] (void *, void *other) {
+    vontle_list_foreach (static_cast<VontleList *> (other),
+                         [] (void *, void *) { vontle_list_free (hazard_list); }, nullptr);
+  }, inner);
+  ExpectCritical ("vontle_list_free", "!vontle::list_is_walked (list)");
+  EXPECT_EQ (vontle_list_size (hazard_list), 1u);
+  vontle_list_free (inner);
   vontle_list_free (hazard_list);
 }
 
@@ -350,6 +388,27 @@ TEST_F (CallbackTest, ComparatorChangingTheListBeingSortedIsRefused)
   for (int i = 0; i < 3; i++)
     EXPECT_EQ (GPOINTER_TO_INT (hazard_list->start[i]), i + 1);
   vontle_list_free (hazard_list);
+}
+
+/* Merging into a sorted list whose comparator appends to the list merged
+ * from would move the array that the merge reads: refused the same way. */
+TEST_F (CallbackTest, ComparatorChangingTheListMergedFromIsRefused)
+{
+  VontleList *sorted = vontle_sorted_list_new (compare_and_append);
+  hazard_list = vontle_list_new ();
+  for (int n : { 3, 1, 2 })
+    vontle_list_append (hazard_list, GINT_TO_POINTER (n));
+  vontle_list_merge (sorted, hazard_list);
+  const auto messages = TakeMessages ();
+  ASSERT_FALSE (messages.empty ());
+  for (const auto &message : messages)
+    EXPECT_EQ (message.message, vontle_test::AssertionText ("vontle_list_append", "!vontle::list_is_sorting (list)"));
+  ASSERT_EQ (sorted->size, 3u);
+  for (int i = 0; i < 3; i++)
+    EXPECT_EQ (GPOINTER_TO_INT (sorted->start[i]), i + 1);
+  EXPECT_EQ (hazard_list->size, 3u);
+  vontle_list_free (hazard_list);
+  vontle_list_free (sorted);
 }
 
 /* --------------------------------------------------------------- tree -- */
