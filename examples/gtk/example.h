@@ -40,8 +40,9 @@ void example_template_pane_load (ExampleTemplatePane *pane, GFile *file);
 /* Where the command history is stored, for the given application id. */
 VontleInputHistoryIO *example_history_io_new (const char *application_id);
 
-/* $XDG_STATE_HOME/APPLICATION_ID/NAME (~/.local/state when unset), read
- * from the environment on every call. */
+/* APPLICATION_ID/NAME in the library's state directory: $XDG_STATE_HOME,
+ * or ~/.local/state when that is unset, empty or relative, read from the
+ * environment on every call. */
 char *example_state_file (const char *application_id, const char *name);
 
 /* The window's remembered size, and storing it. */
