@@ -633,6 +633,14 @@ vontle_template_evaluate (VontleTemplate *object)
                                priv, nullptr);
 }
 
+bool
+vontle_template_is_ready (VontleTemplate *object)
+{
+  if (!check_template (object, __func__))
+    return false;
+  return private_of (object)->ready;
+}
+
 char **
 vontle_template_dup_referenced_names (VontleTemplate *object)
 {

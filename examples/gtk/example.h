@@ -37,6 +37,10 @@ GtkWidget *example_template_pane_new (void);
 VontleTemplate *example_template_pane_get_template (ExampleTemplatePane *pane);
 void example_template_pane_load (ExampleTemplatePane *pane, GFile *file);
 
+/* CHILD scrolled vertically inside a frame, as both panes show their lists
+ * and texts; EXPAND fills the height. */
+GtkWidget *example_framed (GtkWidget *child, gboolean expand);
+
 /* Where the command history is stored, for the given application id. */
 VontleInputHistoryIO *example_history_io_new (const char *application_id);
 
@@ -49,9 +53,6 @@ char *example_state_file (const char *application_id, const char *name);
 void example_state_load_window_size (GtkWindow *window, const char *application_id);
 gboolean example_state_save_window_size (GtkWindow *window, const char *application_id,
                                          GError **error);
-
-/* CHILD scrolled vertically inside a frame; EXPAND fills the height. */
-GtkWidget *example_framed (GtkWidget *child, gboolean expand);
 
 /* Renders a realized widget as it is on screen into a PNG file. */
 gboolean example_save_screenshot (GtkWidget *widget, const char *path, GError **error);
