@@ -149,6 +149,18 @@ private:
 
 class CallbackTest : public vontle_test::GLibLogTest
 {
+protected:
+  /* Only refused appends were reported, and LIST holds 1, 2, 3 in order. */
+  void ExpectAppendsRefusedAndInOrder (const VontleList *list)
+  {
+    const auto messages = TakeMessages ();
+    ASSERT_FALSE (messages.empty ());
+    for (const auto &message : messages)
+      EXPECT_EQ (message.message, vontle_test::AssertionText ("vontle_list_append", "!vontle::list_is_sorting (list)"));
+    ASSERT_EQ (list->size, 3u);
+    for (int i = 0; i < 3; i++)
+      EXPECT_EQ (GPOINTER_TO_INT (list->start[i]), i + 1);
+  }
 };
 
 /* ---------------------------------------------------------- templates -- */
@@ -370,23 +382,14 @@ TEST_F (CallbackTest, ComparatorChangingTheListBeingSortedIsRefused)
   for (int n : { 3, 1, 2 })
     vontle_list_append (hazard_list, GINT_TO_POINTER (n));
   vontle_list_sort (hazard_list, compare_and_append);
-  const auto messages = TakeMessages ();
-  ASSERT_FALSE (messages.empty ());
-  for (const auto &message : messages)
-    EXPECT_EQ (message.message, vontle_test::AssertionText ("vontle_list_append", "!vontle::list_is_sorting (list)"));
-  ASSERT_EQ (hazard_list->size, 3u);
-  for (int i = 0; i < 3; i++)
-    EXPECT_EQ (GPOINTER_TO_INT (hazard_list->start[i]), i + 1);
+  ExpectAppendsRefusedAndInOrder (hazard_list);
   vontle_list_free (hazard_list);
 
   /* The same through a sorted list's own comparator on insertion. */
   hazard_list = vontle_sorted_list_new (compare_and_append);
   for (int n : { 3, 1, 2 })
     vontle_list_append (hazard_list, GINT_TO_POINTER (n));
-  ASSERT_FALSE (TakeMessages ().empty ());
-  ASSERT_EQ (hazard_list->size, 3u);
-  for (int i = 0; i < 3; i++)
-    EXPECT_EQ (GPOINTER_TO_INT (hazard_list->start[i]), i + 1);
+  ExpectAppendsRefusedAndInOrder (hazard_list);
   vontle_list_free (hazard_list);
 }
 
@@ -399,13 +402,7 @@ TEST_F (CallbackTest, ComparatorChangingTheListMergedFromIsRefused)
   for (int n : { 3, 1, 2 })
     vontle_list_append (hazard_list, GINT_TO_POINTER (n));
   vontle_list_merge (sorted, hazard_list);
-  const auto messages = TakeMessages ();
-  ASSERT_FALSE (messages.empty ());
-  for (const auto &message : messages)
-    EXPECT_EQ (message.message, vontle_test::AssertionText ("vontle_list_append", "!vontle::list_is_sorting (list)"));
-  ASSERT_EQ (sorted->size, 3u);
-  for (int i = 0; i < 3; i++)
-    EXPECT_EQ (GPOINTER_TO_INT (sorted->start[i]), i + 1);
+  ExpectAppendsRefusedAndInOrder (sorted);
   EXPECT_EQ (hazard_list->size, 3u);
   vontle_list_free (hazard_list);
   vontle_list_free (sorted);

@@ -17,11 +17,8 @@ using CallbackIOTest = vontle_test::GLibLogTest;
 std::vector<std::string>
 entries_of (VontleInputHistory *history)
 {
-  std::vector<std::string> entries;
-  VontleList *list = vontle_input_history_list (history);
-  for (size_t i = 0; i < list->size; i++)
-    entries.emplace_back (static_cast<const char *> (list->start[i]));
-  return entries;
+  g_auto (GStrv) lines = vontle_input_history_dup_lines (history);
+  return { lines, lines + g_strv_length (lines) };
 }
 
 struct FunctionStore

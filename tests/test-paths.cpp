@@ -112,12 +112,9 @@ TEST_F (XdgTest, KindsFollowGLibOrTheEnvironmentAndUnknownOnesGiveNull)
     }
 
   /* The state directory follows the variable at every call, when absolute. */
-  const std::string state_default = Sandbox::dir ("home/.local/state");
-  const std::pair<const char *, std::string> states[] = {
-    { "/opt/state", "/opt/state" }, { "", state_default }, { "relative/state", state_default },
-    { nullptr, state_default },
-  };
-  for (const auto &[value, expected] : states)
+  const std::string fallback = Sandbox::dir ("home/.local/state");
+  for (const auto &[value, expected] : { std::pair<const char *, std::string> { "/opt/state", "/opt/state" },
+                                         { "", fallback }, { "relative", fallback }, { nullptr, fallback } })
     {
       if (value != nullptr)
         g_setenv ("XDG_STATE_HOME", value, TRUE);
