@@ -314,6 +314,60 @@ BM_HandSetup (benchmark::State &state)
   state.SetItemsProcessed (state.iterations () * static_cast<int64_t> (count));
 }
 
+/* ---- a new template with a short base, as an editor makes one per keystroke ---- */
+
+constexpr const char *short_base = "Hello @name@, you have @count@ new messages.";
+
+void
+BM_TemplateShortBase (benchmark::State &state)
+{
+  for (auto _ : state)
+    {
+      VontleTemplate *object = vontle_template_new (nullptr);
+      vontle_template_set_base (object, short_base);
+      benchmark::DoNotOptimize (vontle_template_get_base (object));
+      g_object_unref (object);
+    }
+}
+
+/* By hand: a copy of the base and its names, in order of first appearance
+ * in an array and in a GHashTable. */
+void
+BM_HandShortBase (benchmark::State &state)
+{
+  for (auto _ : state)
+    {
+      char *base = g_strdup (short_base);
+      GHashTable *referenced = g_hash_table_new (g_str_hash, g_str_equal);
+      GPtrArray *order = g_ptr_array_new_with_free_func (g_free);
+      const char *const end = base + strlen (base);
+      for (const char *at = base; (at = static_cast<const char *> (memchr (at, '@', static_cast<size_t> (end - at))));)
+        {
+          const char *p = at + 1;
+          while (p < end && is_name_char (*p))
+            p++;
+          if (p < end && *p == '@' && p > at + 1 && is_name_start (at[1]))
+            {
+              char *name = g_strndup (at + 1, static_cast<gsize> (p - at - 1));
+              if (g_hash_table_add (referenced, name))
+                g_ptr_array_add (order, name);
+              else
+                g_free (name);
+              at = p + 1;
+              continue;
+            }
+          at++;
+        }
+      benchmark::DoNotOptimize (order->len);
+      g_hash_table_unref (referenced);
+      g_ptr_array_unref (order);
+      g_free (base);
+    }
+}
+
+BENCHMARK (BM_TemplateShortBase)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HandShortBase)->Unit (benchmark::kMicrosecond);
+
 BENCHMARK (BM_TemplateSetup)->Arg (10000)->Arg (100000)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_HandSetup)->Arg (10000)->Arg (100000)->Unit (benchmark::kMillisecond);
 

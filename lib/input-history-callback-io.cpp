@@ -21,8 +21,6 @@ G_DEFINE_TYPE (VontleInputHistoryCallbackIO, vontle_input_history_callback_io,
 
 namespace {
 
-constexpr const char is_callback_io_text[] = "VONTLE_IS_INPUT_HISTORY_CALLBACK_IO(io)";
-
 void
 release_user_data (VontleInputHistoryCallbackIO *self)
 {
@@ -113,7 +111,7 @@ vontle_input_history_callback_io_new (VontleAppendLineFunc append_line, VontleRe
 void
 vontle_input_history_callback_io_detach (VontleInputHistoryCallbackIO *io)
 {
-  if (!vontle::check (VONTLE_IS_INPUT_HISTORY_CALLBACK_IO (io), __func__, is_callback_io_text))
+  if (!VONTLE_CHECK (VONTLE_IS_INPUT_HISTORY_CALLBACK_IO (io)))
     return;
   io->append_line = nullptr;
   io->read_lines = nullptr;

@@ -101,11 +101,11 @@ compare_strings (const void *entry, const void *line)
 /* The reader/writer is host code: its append may append to this history
  * again (which may remove the entry that LINE is), replace the history's
  * reader/writer, or drop the last reference to either object. It gets a
- * line of its own, and both objects stay alive for the call. */
+ * line of its own and stays alive for the call; the history is held by the
+ * append that calls this. */
 void
-hand_to_io (VontleInputHistory *history, VontleInputHistoryIO *io, const char *line)
+hand_to_io (VontleInputHistoryIO *io, const char *line)
 {
-  const vontle::Hold held_history (history);
   const vontle::Hold held_io (io);
   g_autofree char *lent = g_strdup (line);
   vontle_input_history_io_append (io, lent);
@@ -116,6 +116,9 @@ vontle_input_history_real_append (VontleInputHistory *history, const char *line)
 {
   if (line == nullptr)
     return;
+  /* Held to the end, the reset included: the reader/writer's append may drop
+   * the last reference to the history. */
+  const vontle::Hold held (history);
   VontleList *entries = vontle_input_history_list (history);
   if (entries == nullptr)
     return;
@@ -129,7 +132,7 @@ vontle_input_history_real_append (VontleInputHistory *history, const char *line)
 
   auto *priv = private_of (history);
   if (priv->io != nullptr)
-    hand_to_io (history, priv->io, copy);
+    hand_to_io (priv->io, copy);
   vontle_input_history_reset (history);
 }
 

@@ -27,12 +27,13 @@ void list_append_all (VontleList *list, void *const *elements, size_t n);
  * operations that grow it, and vontle_list_free releases it as usual. */
 void list_append_spare (VontleList *list, void *data, size_t *capacity);
 
-/* Whether LIST's comparator is running in a sort on this thread: the list
- * then refuses every change. */
+/* Whether a comparator is running on this thread, at any depth, while a
+ * sort works on LIST's array or a merge reads it: the list then refuses
+ * every change. */
 bool list_is_sorting (const VontleList *list);
 
 /* Whether a callback of LIST (comparator, visit, find or free function) is
- * running on this thread: the list then refuses to be freed. */
+ * running on this thread, at any depth: the list then refuses to be freed. */
 bool list_is_walked (const VontleList *list);
 
 } // namespace vontle

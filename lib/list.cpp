@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-private.h"
 #include "list-private.h"
+#include "callback-marks.h"
 
 #include <cstring>
 #include <memory>
@@ -8,37 +9,12 @@
 
 namespace {
 
-/* What a callback of this thread is running for, innermost first: the list
- * whose comparator sorts it, and the list whose elements a walk hands out.
- * Callbacks are host code; a comparator that changes the list it sorts would
- * pull the array from under the sort, and a callback that frees the list it
- * walks would free the record under the walk. Both are refused. */
-struct Busy
-{
-  const VontleList *sorting = nullptr;
-  const VontleList *walking = nullptr;
-};
-
-/* initial-exec: a load at a fixed offset, not a call per list operation; the
- * record is small enough for the room the loader keeps for such variables. */
-[[gnu::tls_model ("initial-exec")]] thread_local Busy busy;
-
-/* Marks LIST for the length of a scope; restores the outer mark after. */
-class BusyScope
-{
-public:
-  BusyScope (const VontleList *list, const VontleList *Busy::*mark) noexcept
-    : mark_ (mark), outer_ (std::exchange (busy.*mark, list))
-  {
-  }
-  BusyScope (const BusyScope &) = delete;
-  BusyScope &operator= (const BusyScope &) = delete;
-  ~BusyScope () { busy.*mark_ = outer_; }
-
-private:
-  const VontleList *Busy::*mark_;
-  const VontleList *outer_;
-};
+/* Comparators, visits and free functions are host code. One that changes the
+ * list whose array a sort is working on would pull the array from under the
+ * sort, and one that frees the list it walks would free the record under the
+ * walk: both are refused, whatever other walks lie between the two. */
+using vontle::Busy;
+using vontle::BusyScope;
 
 VontleList *
 list_new (VontleCompareFunction cmp, VontleFreeFunction free_func)
@@ -68,7 +44,7 @@ compare_slots (gconstpointer a, gconstpointer b, gpointer user_data)
 void
 sort_stably (VontleList *list, VontleCompareFunction compare)
 {
-  const BusyScope scope (list, &Busy::sorting);
+  const BusyScope scope (list, Busy::sorting);
   SortOrder order { compare };
 #if GLIB_CHECK_VERSION(2, 82, 0)
   /* Newer than the GLib the build is pinned to, hence the guard. */
@@ -94,7 +70,7 @@ sort_stably (VontleList *list, VontleCompareFunction compare)
 void
 resort_after_append (VontleList *list)
 {
-  const BusyScope scope (list, &Busy::sorting);
+  const BusyScope scope (list, Busy::sorting);
   const VontleCompareFunction cmp = list->cmp;
   void **slots = list->start;
   const size_t last = list->size - 1;
@@ -147,13 +123,13 @@ index_of (const VontleList *list, const void *data)
 bool
 vontle::list_is_sorting (const VontleList *list)
 {
-  return busy.sorting == list;
+  return vontle::is_busy (list, Busy::sorting);
 }
 
 bool
 vontle::list_is_walked (const VontleList *list)
 {
-  return busy.walking == list || busy.sorting == list;
+  return vontle::is_busy (list, Busy::walking) || vontle::is_busy (list, Busy::sorting);
 }
 
 /* The list is whole again before the free function runs: it is host code,
@@ -252,7 +228,7 @@ vontle_list_clear (VontleList *list)
   const VontleFreeFunction free_func = list->free;
   if (free_func == nullptr)
     return;
-  const BusyScope scope (list, &Busy::walking);
+  const BusyScope scope (list, Busy::walking);
   for (size_t i = 0; i < n; i++)
     free_func (elements[i]);
 }
@@ -352,7 +328,7 @@ vontle_list_find (VontleList *list, VontleCompareFunction compare, void *data)
 {
   if (!VONTLE_CHECK (list != NULL && compare != NULL))
     return nullptr;
-  const BusyScope scope (list, &Busy::walking);
+  const BusyScope scope (list, Busy::walking);
   for (size_t i = 0; i < list->size; i++)
     if (compare (list->start[i], data) == 0)
       return list->start[i];
@@ -374,7 +350,7 @@ vontle_list_foreach (VontleList *list, VontleForeachFunction callback, void *dat
     return;
   /* Array and size are read afresh on every step, so a callback that breaks
    * the rules can at worst end the walk early, never read past the array. */
-  const BusyScope scope (list, &Busy::walking);
+  const BusyScope scope (list, Busy::walking);
   for (size_t i = 0; list->start != nullptr && i < list->size; i++)
     callback (list->start[i], data);
 }
@@ -394,6 +370,10 @@ vontle_list_merge (VontleList *list, VontleList *other)
     VONTLE_LOG_HERE (VONTLE_LOG_WARNING, "vontle_list_merge: merging lists with different free functions!");
   other->free = nullptr;
 
+  /* A sorted list's comparator runs while the other list's array is being
+   * read: every change of the other list is refused meanwhile, as for a
+   * list being sorted. */
+  const BusyScope taking (other, Busy::sorting);
   if (other->start != nullptr)
     vontle::list_append_all (list, other->start, other->size);
   return list;

@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-private.h"
 #include "list-private.h"
+#include "callback-marks.h"
 
 #include <memory>
 #include <utility>
@@ -22,16 +23,13 @@ record_of (GNode *gnode)
   return static_cast<VontleNodeData *> (gnode->data);
 }
 
-/* The root of the tree whose nodes' data this thread is releasing. Free
- * functions are host code: one that frees a node of that tree would free it
- * under the walk, so that is refused while the walk runs. initial-exec, as
- * the list's marks: a load, not a call into the loader (__tls_get_addr). */
-[[gnu::tls_model ("initial-exec")]] thread_local GNode *releasing_root = nullptr;
-
+/* Free functions are host code: one that frees a node of a tree whose data
+ * this thread is releasing, at any depth of nested releases and walks,
+ * would free it under the walk, so that is refused while the walk runs. */
 bool
 is_being_released (const VontleNode *node)
 {
-  return releasing_root != nullptr && g_node_get_root (node->node) == releasing_root;
+  return vontle::any_busy () && vontle::is_busy (g_node_get_root (node->node), vontle::Busy::releasing);
 }
 
 /* Applies the node's free function to its data, also when the data is null. */
@@ -64,7 +62,7 @@ destroy_leaf (VontleNode *node)
 void
 release_subtree (VontleNode *top)
 {
-  GNode *const outer = std::exchange (releasing_root, g_node_get_root (top->node));
+  const vontle::BusyScope scope (g_node_get_root (top->node), vontle::Busy::releasing);
   VontleNode *current = top;
   release_data (current);
   for (;;)
@@ -80,10 +78,7 @@ release_subtree (VontleNode *top)
       const bool finished = current == top;
       destroy_leaf (current);
       if (finished)
-        {
-          releasing_root = outer;
-          return;
-        }
+        return;
       current = record_of (parent)->node;
     }
 }

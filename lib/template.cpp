@@ -401,15 +401,57 @@ install_signals (VontleTemplateClass *klass)
                   nullptr, nullptr, nullptr, G_TYPE_NONE, 0);
 }
 
-GRegex *
+/* A pattern compiled once per process, or why it could not be. */
+struct CompiledPattern
+{
+  GRegex *regex;
+  char *failure;
+};
+
+/* Both patterns, compiled by the first template of the process: the editor
+ * that makes a template per keystroke would otherwise compile them at every
+ * one. A GRegex never changes once compiled and may be matched from any
+ * thread, so every template holds a reference to the same two. They live as
+ * long as the process. */
+struct SharedPatterns
+{
+  CompiledPattern reference;
+  CompiledPattern name;
+};
+
+CompiledPattern
 compile (const char *pattern)
 {
   g_autoptr (GError) error = nullptr;
   GRegex *regex = g_regex_new (pattern, G_REGEX_OPTIMIZE, static_cast<GRegexMatchFlags> (0), &error);
-  if (regex == nullptr)
-    vontle_log (G_STRLOC, "vontle_template_init", VONTLE_LOG_ERROR, "Failed to create regex: %s",
-                error->message);
-  return regex;
+  return { regex, regex == nullptr ? g_strdup (error->message) : nullptr };
+}
+
+const SharedPatterns *
+shared_patterns ()
+{
+  static const SharedPatterns *patterns = nullptr;
+  if (g_once_init_enter (&patterns))
+    {
+      auto *compiled = g_new (SharedPatterns, 1);
+      *compiled = { compile (reference_pattern), compile (name_pattern) };
+      g_once_init_leave (&patterns, compiled);
+    }
+  return patterns;
+}
+
+/* A reference of the template's own to a shared pattern; a pattern that did
+ * not compile is reported for every template, as each one lacks it. */
+GRegex *
+take_pattern (const CompiledPattern &pattern)
+{
+  if (pattern.regex == nullptr)
+    {
+      vontle_log (G_STRLOC, "vontle_template_init", VONTLE_LOG_ERROR, "Failed to create regex: %s",
+                  pattern.failure);
+      return nullptr;
+    }
+  return g_regex_ref (pattern.regex);
 }
 
 /* Emits SIGNAL (with NAME for variable-changed), then "changed". A handler of
@@ -455,8 +497,9 @@ static void
 vontle_template_init (VontleTemplate *object)
 {
   auto *priv = private_of (object);
-  priv->variable_regex = compile (reference_pattern);
-  priv->name_regex = compile (name_pattern);
+  const SharedPatterns *patterns = shared_patterns ();
+  priv->variable_regex = take_pattern (patterns->reference);
+  priv->name_regex = take_pattern (patterns->name);
   if (priv->name_regex == nullptr)
     g_clear_pointer (&priv->variable_regex, g_regex_unref);
   priv->base = g_strdup ("");
@@ -588,6 +631,14 @@ vontle_template_evaluate (VontleTemplate *object)
   return g_regex_replace_eval (regex, walk.base (), -1, 0,
                                static_cast<GRegexMatchFlags> (0), eval_replace_cb,
                                priv, nullptr);
+}
+
+bool
+vontle_template_is_ready (VontleTemplate *object)
+{
+  if (!check_template (object, __func__))
+    return false;
+  return private_of (object)->ready;
 }
 
 char **

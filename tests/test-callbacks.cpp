@@ -149,6 +149,18 @@ private:
 
 class CallbackTest : public vontle_test::GLibLogTest
 {
+protected:
+  /* Only refused appends were reported, and LIST holds 1, 2, 3 in order. */
+  void ExpectAppendsRefusedAndInOrder (const VontleList *list)
+  {
+    const auto messages = TakeMessages ();
+    ASSERT_FALSE (messages.empty ());
+    for (const auto &message : messages)
+      EXPECT_EQ (message.message, vontle_test::AssertionText ("vontle_list_append", "!vontle::list_is_sorting (list)"));
+    ASSERT_EQ (list->size, 3u);
+    for (int i = 0; i < 3; i++)
+      EXPECT_EQ (GPOINTER_TO_INT (list->start[i]), i + 1);
+  }
 };
 
 /* ---------------------------------------------------------- templates -- */
@@ -272,6 +284,22 @@ TEST_F (CallbackTest, ReaderWriterChangingItsHistory)
   g_object_unref (other);
 }
 
+/* The reader/writer's append drops the last reference to the history: the
+ * history lasts until its own append, the reset included, has ended. */
+TEST_F (CallbackTest, AppendReleasingItsHistory)
+{
+  HookStore *store = new_store ({});
+  VontleInputHistory *history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
+  *store->on_append = [history] (const char *) { g_object_unref (history); };
+  GWeakRef weak;
+  g_weak_ref_init (&weak, history);
+  vontle_input_history_append (history, "x");
+  EXPECT_EQ (g_weak_ref_get (&weak), nullptr);
+  EXPECT_THAT (*store->lines, ElementsAre ("x"));
+  g_weak_ref_clear (&weak);
+  g_object_unref (store);
+}
+
 /* -------------------------------------------------------------- lists -- */
 
 VontleList *hazard_list;
@@ -314,6 +342,28 @@ TEST_F (CallbackTest, CallbackFreeingItsOwnListIsRefused)
   }, nullptr);
   ExpectCritical ("vontle_list_free", "!vontle::list_is_walked (list)");
   EXPECT_EQ (vontle_list_size (hazard_list), 1u);
+  vontle_list_set_free_function (hazard_list, [] (void *) { vontle_list_free (hazard_list); });
+  vontle_list_clear (hazard_list);
+  ExpectCritical ("vontle_list_free", "!vontle::list_is_walked (list)");
+  EXPECT_EQ (vontle_list_size (hazard_list), 0u);
+  vontle_list_free (hazard_list);
+}
+
+/* The same from a walk of another list nested in the walk: every walk on the
+ * way counts, not only the innermost. */
+TEST_F (CallbackTest, CallbackFreeingAListWalkedFurtherOutIsRefused)
+{
+  hazard_list = vontle_list_new ();
+  VontleList *inner = vontle_list_new ();
+  for (VontleList *list : { hazard_list, inner })
+    vontle_list_append (list, GINT_TO_POINTER (1));
+  vontle_list_foreach (hazard_list, [] (void *, void *other) {
+    vontle_list_foreach (static_cast<VontleList *> (other),
+                         [] (void *, void *) { vontle_list_free (hazard_list); }, nullptr);
+  }, inner);
+  ExpectCritical ("vontle_list_free", "!vontle::list_is_walked (list)");
+  EXPECT_EQ (vontle_list_size (hazard_list), 1u);
+  vontle_list_free (inner);
   vontle_list_free (hazard_list);
 }
 
@@ -332,24 +382,30 @@ TEST_F (CallbackTest, ComparatorChangingTheListBeingSortedIsRefused)
   for (int n : { 3, 1, 2 })
     vontle_list_append (hazard_list, GINT_TO_POINTER (n));
   vontle_list_sort (hazard_list, compare_and_append);
-  const auto messages = TakeMessages ();
-  ASSERT_FALSE (messages.empty ());
-  for (const auto &message : messages)
-    EXPECT_EQ (message.message, vontle_test::AssertionText ("vontle_list_append", "!vontle::list_is_sorting (list)"));
-  ASSERT_EQ (hazard_list->size, 3u);
-  for (int i = 0; i < 3; i++)
-    EXPECT_EQ (GPOINTER_TO_INT (hazard_list->start[i]), i + 1);
+  ExpectAppendsRefusedAndInOrder (hazard_list);
   vontle_list_free (hazard_list);
 
   /* The same through a sorted list's own comparator on insertion. */
   hazard_list = vontle_sorted_list_new (compare_and_append);
   for (int n : { 3, 1, 2 })
     vontle_list_append (hazard_list, GINT_TO_POINTER (n));
-  ASSERT_FALSE (TakeMessages ().empty ());
-  ASSERT_EQ (hazard_list->size, 3u);
-  for (int i = 0; i < 3; i++)
-    EXPECT_EQ (GPOINTER_TO_INT (hazard_list->start[i]), i + 1);
+  ExpectAppendsRefusedAndInOrder (hazard_list);
   vontle_list_free (hazard_list);
+}
+
+/* Merging into a sorted list whose comparator appends to the list merged
+ * from would move the array that the merge reads: refused the same way. */
+TEST_F (CallbackTest, ComparatorChangingTheListMergedFromIsRefused)
+{
+  VontleList *sorted = vontle_sorted_list_new (compare_and_append);
+  hazard_list = vontle_list_new ();
+  for (int n : { 3, 1, 2 })
+    vontle_list_append (hazard_list, GINT_TO_POINTER (n));
+  vontle_list_merge (sorted, hazard_list);
+  ExpectAppendsRefusedAndInOrder (sorted);
+  EXPECT_EQ (hazard_list->size, 3u);
+  vontle_list_free (hazard_list);
+  vontle_list_free (sorted);
 }
 
 /* --------------------------------------------------------------- tree -- */
@@ -385,80 +441,6 @@ TEST_F (CallbackTest, FreeFunctionOfReplacedDataSeesTheNewData)
   ASSERT_EQ (node_data_seen.size (), 1u);
   EXPECT_EQ (node_data_seen[0], "new");
   vontle_node_free (hazard_node);
-}
-
-/* ------------------------------------------- function-pointer store -- */
-
-struct FunctionStore
-{
-  std::vector<std::string> lines;
-  VontleInputHistoryCallbackIO *io = nullptr;
-  bool detach_in_read = false;
-  int destroyed = 0;
-  bool destroyed_during_read = false;
-  bool reading = false;
-};
-
-void
-function_store_append (const char *line, gpointer data)
-{
-  static_cast<FunctionStore *> (data)->lines.emplace_back (line);
-}
-
-char **
-function_store_read (gpointer data)
-{
-  auto *store = static_cast<FunctionStore *> (data);
-  store->reading = true;
-  if (store->detach_in_read)
-    vontle_input_history_callback_io_detach (store->io);
-  char **lines = g_new0 (char *, store->lines.size () + 1);
-  for (size_t i = 0; i < store->lines.size (); i++)
-    lines[i] = g_strdup (store->lines[i].c_str ());
-  store->reading = false;
-  return lines;
-}
-
-void
-function_store_destroy (gpointer data)
-{
-  auto *store = static_cast<FunctionStore *> (data);
-  store->destroyed++;
-  store->destroyed_during_read = store->reading;
-}
-
-/* Detached from inside its own read: the read finishes with its data, which
- * is released when it returns; from then on nothing is stored. */
-TEST_F (CallbackTest, FunctionStoreDetachedFromInsideItsRead)
-{
-  FunctionStore store;
-  store.lines = { "a" };
-  store.io = vontle_input_history_callback_io_new (function_store_append, function_store_read, &store,
-                                                   function_store_destroy);
-  VontleInputHistory *history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store.io));
-  vontle_input_history_append (history, "b");
-  EXPECT_THAT (entries_of (history), ElementsAre ("a", "b"));
-
-  store.detach_in_read = true;
-  vontle_input_history_reset (history);
-  EXPECT_THAT (entries_of (history), ElementsAre ("a", "b"));
-  EXPECT_EQ (store.destroyed, 1);
-  EXPECT_FALSE (store.destroyed_during_read);
-
-  vontle_input_history_append (history, "c");        /* stores and reads nothing */
-  EXPECT_THAT (store.lines, ElementsAre ("a", "b"));
-  EXPECT_THAT (entries_of (history), ElementsAre ());
-  vontle_input_history_callback_io_detach (store.io);
-  g_object_unref (history);
-  g_object_unref (store.io);
-  EXPECT_EQ (store.destroyed, 1);
-
-  /* Never detached: released with the object; no functions: nothing stored. */
-  FunctionStore kept;
-  g_object_unref (vontle_input_history_callback_io_new (nullptr, nullptr, &kept, function_store_destroy));
-  EXPECT_EQ (kept.destroyed, 1);
-  vontle_input_history_callback_io_detach (nullptr);
-  ExpectCritical ("vontle_input_history_callback_io_detach", "VONTLE_IS_INPUT_HISTORY_CALLBACK_IO(io)");
 }
 
 } // namespace

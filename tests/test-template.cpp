@@ -141,9 +141,11 @@ TEST_F (TemplateTest, NewTemplateIsEmptyAndReady)
       EXPECT_STREQ (vontle_template_get_base (object), "");
       EXPECT_THAT (names (vontle_template_referenced_variables (object)), IsEmpty ());
       EXPECT_EQ (evaluate (object), "");
+      EXPECT_TRUE (vontle_template_is_ready (object));
     }
   g_autoptr (VontleTemplate) object = vontle_template_new ("Hello @name@");
   EXPECT_THAT (names (vontle_template_referenced_variables (object)), ElementsAre ("name"));
+  EXPECT_FALSE (vontle_template_is_ready (object));
 }
 
 TEST_F (TemplateTest, SignalsAndWhatConnectedHandlersSee)
@@ -267,6 +269,7 @@ TEST_F (TemplateTest, ReadinessWaitsForEveryReferencedName)
       const char *second = g_str_equal (first, "a") ? "b" : "a";
       g_autoptr (VontleTemplate) object = vontle_template_new ("@a@ @b@");
       vontle_template_add_variable (object, first);
+      EXPECT_FALSE (vontle_template_is_ready (object)) << first;
       StderrCapture capture;
       EXPECT_EQ (evaluate (object), std::nullopt) << first;
       vontle_template_add_variable (object, "unreferenced");
@@ -275,6 +278,7 @@ TEST_F (TemplateTest, ReadinessWaitsForEveryReferencedName)
                  "error: Base contains variables that do not have a value assigned.\n"
                  "error: Base contains variables that do not have a value assigned.\n");
       vontle_template_add_variable (object, second);
+      EXPECT_TRUE (vontle_template_is_ready (object)) << first;
       EXPECT_EQ (evaluate (object), " ") << first;
     }
 }
@@ -563,6 +567,8 @@ TEST_F (TemplateTest, ArgumentChecks)
       ExpectCritical ("vontle_template_set_variable_value", is_template);
       EXPECT_EQ (vontle_template_evaluate (bad), nullptr);
       ExpectCritical ("vontle_template_evaluate", is_template);
+      EXPECT_FALSE (vontle_template_is_ready (bad));
+      ExpectCritical ("vontle_template_is_ready", is_template);
     }
   g_autoptr (VontleTemplate) object = vontle_template_new (nullptr);
   Recorder recorder (object);

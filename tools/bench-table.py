@@ -37,6 +37,8 @@ PAIRS = [
      "BM_TemplateEvaluate", "BM_HandSubstitute", 2.0),
     ("template setup: set a base of n distinct names, add each as a variable",
      "BM_TemplateSetup", "BM_HandSetup", 2.0),
+    ("template new, short base (2 names)",
+     "BM_TemplateShortBase", "BM_HandShortBase", None),
     ("C++ range-for over a list vs C loop over its fields",
      "BM_ListWalkCxx", "BM_ListWalkFields", 1.05),
     ("C++ range-for over a list vs vontle_list_size/nth calls (reference)",

@@ -37,20 +37,22 @@ GtkWidget *example_template_pane_new (void);
 VontleTemplate *example_template_pane_get_template (ExampleTemplatePane *pane);
 void example_template_pane_load (ExampleTemplatePane *pane, GFile *file);
 
+/* CHILD scrolled vertically inside a frame, as both panes show their lists
+ * and texts; EXPAND fills the height. */
+GtkWidget *example_framed (GtkWidget *child, gboolean expand);
+
 /* Where the command history is stored, for the given application id. */
 VontleInputHistoryIO *example_history_io_new (const char *application_id);
 
-/* $XDG_STATE_HOME/APPLICATION_ID/NAME (~/.local/state when unset), read
- * from the environment on every call. */
+/* APPLICATION_ID/NAME in the library's state directory: $XDG_STATE_HOME,
+ * or ~/.local/state when that is unset, empty or relative, read from the
+ * environment on every call. */
 char *example_state_file (const char *application_id, const char *name);
 
 /* The window's remembered size, and storing it. */
 void example_state_load_window_size (GtkWindow *window, const char *application_id);
 gboolean example_state_save_window_size (GtkWindow *window, const char *application_id,
                                          GError **error);
-
-/* CHILD scrolled vertically inside a frame; EXPAND fills the height. */
-GtkWidget *example_framed (GtkWidget *child, gboolean expand);
 
 /* Renders a realized widget as it is on screen into a PNG file. */
 gboolean example_save_screenshot (GtkWidget *widget, const char *path, GError **error);

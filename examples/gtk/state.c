@@ -10,12 +10,8 @@
 char *
 example_state_file (const char *application_id, const char *name)
 {
-  /* Read every time rather than through GLib's cached directory, which
-   * would also need a newer GLib than the library's oldest. */
-  const char *state_home = g_getenv ("XDG_STATE_HOME");
-  if (state_home != NULL && g_path_is_absolute (state_home))
-    return g_build_filename (state_home, application_id, name, NULL);
-  return g_build_filename (g_get_home_dir (), ".local", "state", application_id, name, NULL);
+  g_autofree char *state_home = vontle_get_xdg_path (VONTLE_XDG_STATE);
+  return g_build_filename (state_home, application_id, name, NULL);
 }
 
 /* A few lines of key file: read at once, before the window is shown. */

@@ -165,7 +165,7 @@ on_changed (VontleTemplate *template, ExampleTemplatePane *self)
   if (names == NULL)
     return;
   g_autofree char *unset = unset_text (self, names);
-  gboolean complete = strchr (unset, '@') == NULL;
+  gboolean complete = vontle_template_is_ready (template);
   g_autofree char *markup = preview_markup (self, names, complete);
   gtk_label_set_markup (self->preview, markup);
   gtk_label_set_text (self->unset, unset);

@@ -13,39 +13,6 @@ struct _ExampleWindow
 
 G_DEFINE_TYPE (ExampleWindow, example_window, GTK_TYPE_APPLICATION_WINDOW)
 
-static const char shortcuts_ui[]
-  = "<interface>"
-    "<object class='GtkShortcutsWindow' id='help_overlay'><property name='modal'>1</property>"
-    "<child><object class='GtkShortcutsSection'><property name='section-name'>main</property>"
-    "<child><object class='GtkShortcutsGroup'><property name='title'>Command history</property>"
-    "<child><object class='GtkShortcutsShortcut'><property name='accelerator'>Up</property>"
-    "<property name='title'>Earlier line starting with the typed text</property></object></child>"
-    "<child><object class='GtkShortcutsShortcut'><property name='accelerator'>Down</property>"
-    "<property name='title'>Later line, then the typed text again</property></object></child>"
-    "<child><object class='GtkShortcutsShortcut'><property name='accelerator'>Escape</property>"
-    "<property name='title'>Back to the typed text</property></object></child>"
-    "<child><object class='GtkShortcutsShortcut'><property name='accelerator'>Return</property>"
-    "<property name='title'>Add the line to the history</property></object></child>"
-    "</object></child>"
-    "<child><object class='GtkShortcutsGroup'><property name='title'>Template</property>"
-    "<child><object class='GtkShortcutsShortcut'><property name='action-name'>win.open</property>"
-    "<property name='title'>Open a template file</property></object></child>"
-    "<child><object class='GtkShortcutsShortcut'><property name='action-name'>win.save-and-open</property>"
-    "<property name='title'>Save the result and open it</property></object></child>"
-    "</object></child>"
-    "<child><object class='GtkShortcutsGroup'><property name='title'>General</property>"
-    "<child><object class='GtkShortcutsShortcut'><property name='accelerator'>&lt;Alt&gt;1</property>"
-    "<property name='title'>Show the commands</property></object></child>"
-    "<child><object class='GtkShortcutsShortcut'><property name='accelerator'>&lt;Alt&gt;2</property>"
-    "<property name='title'>Show the template</property></object></child>"
-    "<child><object class='GtkShortcutsShortcut'>"
-    "<property name='action-name'>win.show-help-overlay</property>"
-    "<property name='title'>Keyboard shortcuts</property></object></child>"
-    "<child><object class='GtkShortcutsShortcut'><property name='action-name'>app.quit</property>"
-    "<property name='title'>Quit</property></object></child>"
-    "</object></child>"
-    "</object></child></object></interface>";
-
 static void
 show_page (GSimpleAction *action, GVariant *parameter, gpointer user_data)
 {
@@ -74,21 +41,6 @@ static const GActionEntry window_actions[] = {
   { "open", forward_to_template, NULL, NULL, NULL, { 0 } },
   { "save-and-open", forward_to_template, NULL, NULL, NULL, { 0 } },
 };
-
-/* A scrolled child in a frame, the panes' one way of showing a list or a
- * text; it scrolls vertically only. */
-GtkWidget *
-example_framed (GtkWidget *child, gboolean expand)
-{
-  GtkWidget *scrolled = gtk_scrolled_window_new ();
-  gtk_scrolled_window_set_child (GTK_SCROLLED_WINDOW (scrolled), child);
-  gtk_scrolled_window_set_policy (GTK_SCROLLED_WINDOW (scrolled), GTK_POLICY_NEVER,
-                                  GTK_POLICY_AUTOMATIC);
-  gtk_widget_set_vexpand (scrolled, expand);
-  GtkWidget *frame = gtk_frame_new (NULL);
-  gtk_frame_set_child (GTK_FRAME (frame), scrolled);
-  return frame;
-}
 
 static GtkWidget *
 primary_menu (void)
@@ -128,7 +80,7 @@ on_close_request (GtkWindow *window, gpointer user_data)
 static void
 example_window_init (ExampleWindow *self)
 {
-  g_autoptr (GtkBuilder) builder = gtk_builder_new_from_string (shortcuts_ui, -1);
+  g_autoptr (GtkBuilder) builder = gtk_builder_new_from_resource ("/org/vontle/Example/shortcuts.ui");
   gtk_application_window_set_help_overlay (
     GTK_APPLICATION_WINDOW (self), GTK_SHORTCUTS_WINDOW (gtk_builder_get_object (builder, "help_overlay")));
   g_action_map_add_action_entries (G_ACTION_MAP (self), window_actions, G_N_ELEMENTS (window_actions),

@@ -254,6 +254,22 @@ VONTLE_AVAILABLE_IN_ALL
 char *vontle_template_evaluate (VontleTemplate *object) G_GNUC_WARN_UNUSED_RESULT;
 
 /**
+ * vontle_template_is_ready:
+ * @object: a #VontleTemplate
+ *
+ * Whether every name that the base refers to exists as a variable, that is
+ * whether vontle_template_evaluate() would evaluate rather than refuse. Ask
+ * it from a #VontleTemplate::changed handler: the template has brought it up
+ * to date before any handler runs. A subclass that replaces the analysing
+ * class handlers decides what it says.
+ *
+ * Returns: %TRUE when the template is ready to evaluate; %FALSE when a
+ *   referenced name has no variable, or when @object is not a template
+ */
+VONTLE_AVAILABLE_IN_ALL
+bool vontle_template_is_ready (VontleTemplate *object);
+
+/**
  * vontle_template_dup_referenced_names:
  * @object: a template
  *

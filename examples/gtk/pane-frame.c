@@ -1,0 +1,18 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+/* The frame that both panes put around their lists and texts. */
+#include "example.h"
+
+/* A scrolled child in a frame, the panes' one way of showing a list or a
+ * text; it scrolls vertically only. */
+GtkWidget *
+example_framed (GtkWidget *child, gboolean expand)
+{
+  GtkWidget *scrolled = gtk_scrolled_window_new ();
+  gtk_scrolled_window_set_child (GTK_SCROLLED_WINDOW (scrolled), child);
+  gtk_scrolled_window_set_policy (GTK_SCROLLED_WINDOW (scrolled), GTK_POLICY_NEVER,
+                                  GTK_POLICY_AUTOMATIC);
+  gtk_widget_set_vexpand (scrolled, expand);
+  GtkWidget *frame = gtk_frame_new (NULL);
+  gtk_frame_set_child (GTK_FRAME (frame), scrolled);
+  return frame;
+}
