@@ -41,8 +41,8 @@ G_DECLARE_FINAL_TYPE (VontleInputHistoryEntry, vontle_input_history_entry, VONTL
 /**
  * VontleInputHistoryEntry:text:
  *
- * The entry's line, set when the item is made. A #GtkStringFilter or a
- * #GtkPropertyExpression reads it by this name.
+ * The entry's line, set when the item is made. A `GtkStringFilter` or a
+ * `GtkPropertyExpression` reads it by this name.
  */
 
 /**
@@ -68,8 +68,8 @@ const char *vontle_input_history_entry_get_text (VontleInputHistoryEntry *entry)
  *
  * A history's entries as a #GListModel of [class@Vontle.InputHistoryEntry]
  * items, newest first, as a history list shows them: bind it to a
- * #GtkListView, or filter it by prefix with a #GtkFilterListModel and a
- * #GtkStringFilter on "text". The class implements #GListModel; include
+ * `GtkListView`, or filter it by prefix with a `GtkFilterListModel` and a
+ * `GtkStringFilter` on "text". The class implements #GListModel; include
  * `gio/gio.h` to use it as one, as the library's headers do not.
  *
  * ```c
