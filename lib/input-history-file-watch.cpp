@@ -10,7 +10,7 @@ class FileWatch
 public:
   FileWatch (const char *path, void (*changed) (gpointer), gpointer data)
     : file_ (g_file_new_for_path (path)), context_ (g_main_context_ref_thread_default ()),
-      changed_ (changed), data_ (data)
+      creator_ (g_thread_self ()), changed_ (changed), data_ (data)
   {
     /* Started from the loop: monitors need GLib's worker thread, which a
      * process that never runs a loop (or forks) is better without. */
@@ -34,6 +34,11 @@ private:
   {
     auto *watch = static_cast<FileWatch *> (self);
     watch->stop_starter ();
+    /* A thread without a context of its own shares the global default one
+     * with the main thread: the store stays with the thread that made it,
+     * unwatched, rather than being called from another. */
+    if (g_thread_self () != watch->creator_)
+      return G_SOURCE_REMOVE;
     watch->arm ();
     /* What changed before the monitor was there. */
     watch->changed_ (watch->data_);
@@ -100,6 +105,7 @@ private:
 
   GFile *file_;
   GMainContext *context_;
+  GThread *creator_;
   GSource *starter_ = nullptr;
   GFileMonitor *monitor_ = nullptr;
   bool on_file_ = false;
