@@ -9,7 +9,7 @@ class FileWatch
 {
 public:
   FileWatch (const char *path, void (*changed) (gpointer), gpointer data)
-    : file_ (g_file_new_for_path (path)), context_ (g_main_context_ref_thread_default ()),
+    : path_ (g_strdup (path)), context_ (g_main_context_ref_thread_default ()),
       creator_ (g_thread_self ()), changed_ (changed), data_ (data)
   {
     /* Started from the loop: monitors need GLib's worker thread, which a
@@ -25,7 +25,8 @@ public:
     stop_starter ();
     drop_monitor ();
     g_main_context_unref (context_);
-    g_object_unref (file_);
+    g_clear_object (&file_);
+    g_free (path_);
   }
 
 private:
@@ -39,6 +40,9 @@ private:
      * unwatched, rather than being called from another. */
     if (g_thread_self () != watch->creator_)
       return G_SOURCE_REMOVE;
+    /* Made here, not with the store: the first GFile of a process loads
+     * GIO's modules, a cost for the loop to pay, not every store. */
+    watch->file_ = g_file_new_for_path (watch->path_);
     watch->arm ();
     /* What changed before the monitor was there. */
     watch->changed_ (watch->data_);
@@ -103,7 +107,8 @@ private:
     watch->changed_ (watch->data_);
   }
 
-  GFile *file_;
+  char *path_;
+  GFile *file_ = nullptr;
   GMainContext *context_;
   GThread *creator_;
   GSource *starter_ = nullptr;
