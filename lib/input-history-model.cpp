@@ -1,7 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-private.h"
 
-#include <cstring>
+#include <algorithm>
 #include <utility>
 
 /* -------------------------------------------------------------- entry -- */
@@ -143,8 +143,9 @@ splice_slots (GPtrArray *items, guint position, guint removed, guint added)
   g_ptr_array_remove_range (items, position, removed);
   const guint tail = items->len - position;
   g_ptr_array_set_size (items, static_cast<gint> (items->len + added));
-  memmove (items->pdata + position + added, items->pdata + position, tail * sizeof (gpointer));
-  memset (items->pdata + position, 0, added * sizeof (gpointer));
+  gpointer *const at = items->pdata + position;
+  std::copy_backward (at, at + tail, at + tail + added);
+  std::fill_n (at, added, nullptr);
 }
 
 void

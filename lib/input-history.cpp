@@ -293,7 +293,7 @@ vontle_input_history_real_reset (VontleInputHistory *history)
 /* ------------------------------------------- storage changed elsewhere -- */
 
 /* A walk that rests on an entry this long is taken as left alone. */
-constexpr gint64 abandoned_walk_usec = 5 * G_USEC_PER_SEC;
+constexpr gint64 abandoned_walk_usec = gint64 { 5 } * G_USEC_PER_SEC;
 constexpr guint deferred_check_msec = 500;
 
 /* A reload now would move the entries under the walk: it goes on over the
