@@ -262,6 +262,59 @@ BM_StorageReadCxxVector (benchmark::State &state)
   storage_read_cxx<VectorStorage> (state);
 }
 
+/* ---- appends with a list model attached ---- */
+
+char **
+read_build_session (gpointer /*user_data*/)
+{
+  char **lines = g_new (char *, entry_count + 1);
+  for (size_t i = 0; i < entry_count; i++)
+    lines[i] = g_strdup_printf (entry_format, i);
+  lines[entry_count] = nullptr;
+  return lines;
+}
+
+/* A history of entry_count lines in memory, loaded in one read rather than
+ * through entry_count appends. */
+VontleInputHistory *
+loaded_history ()
+{
+  g_autoptr (VontleInputHistoryCallbackIO) io
+    = vontle_input_history_callback_io_new (nullptr, read_build_session, nullptr, nullptr);
+  VontleInputHistory *history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (io));
+  g_object_set (history, "io", nullptr, nullptr); /* the entries stay */
+  return history;
+}
+
+/* New lines, or lines already present spread over the whole history (their
+ * removal moves the newer entries and, with a model, its item slots too). */
+void
+history_append (benchmark::State &state, bool repeated, bool with_model)
+{
+  g_autoptr (VontleInputHistory) history = loaded_history ();
+  g_autoptr (VontleInputHistoryModel) model = with_model ? vontle_input_history_model_new (history) : nullptr;
+  char line[64];
+  size_t i = 0;
+  for (auto _ : state)
+    {
+      if (repeated)
+        snprintf (line, sizeof line, entry_format, (i++ * 7919) % entry_count);
+      else
+        snprintf (line, sizeof line, "ninja -C out-%zu", i++);
+      vontle_input_history_append (history, line);
+    }
+}
+
+void BM_HistoryAppendNew (benchmark::State &state) { history_append (state, false, false); }
+void BM_HistoryAppendNewWithModel (benchmark::State &state) { history_append (state, false, true); }
+void BM_HistoryAppendRepeated (benchmark::State &state) { history_append (state, true, false); }
+void BM_HistoryAppendRepeatedWithModel (benchmark::State &state) { history_append (state, true, true); }
+
+BENCHMARK (BM_HistoryAppendNew)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HistoryAppendNewWithModel)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HistoryAppendRepeated)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HistoryAppendRepeatedWithModel)->Unit (benchmark::kMicrosecond);
+
 BENCHMARK (BM_HistoryPreviousStemMiss)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HandPrefixScanStemMiss)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryPreviousFirstByteMiss)->Unit (benchmark::kMicrosecond);

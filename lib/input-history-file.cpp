@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-private.h"
 #include "list-private.h"
+#include "input-history-file-watch.h"
 
 #include <cerrno>
 #include <cstring>
@@ -603,6 +604,7 @@ struct VontleInputHistoryFilePrivate
   guint max_entries;
   gboolean sync;
   StoreState state;
+  vontle::FileWatch *watch; /* null without a path */
 };
 
 struct _VontleInputHistoryFile
@@ -771,6 +773,27 @@ report_rewrite (VontleInputHistoryFile *file, const Failure *failure)
                      "Cannot shorten the history file '%s': %s. It keeps growing meanwhile.",
                      priv->path, failure->reason);
   state.rewrite_failing = failure != nullptr;
+}
+
+/* Whether the file is not the one, or not as long, as the last parse saw:
+ * another process wrote it. The store's own writes are parsed at once. */
+bool
+changed_since_read (VontleInputHistoryFile *file)
+{
+  auto *priv = private_of (file);
+  const StoreState &state = priv->state;
+  struct stat st;
+  if (stat (priv->path, &st) != 0)
+    return state.loaded;
+  return !state.loaded || st.st_dev != state.dev || st.st_ino != state.ino || st.st_size != state.parsed
+         || !same_time (st.st_mtim, state.mtime);
+}
+
+void
+notice_change (gpointer file)
+{
+  if (changed_since_read (VONTLE_INPUT_HISTORY_FILE (file)))
+    g_signal_emit_by_name (file, "storage-changed");
 }
 
 /* ---------------------------------------------------------------- read -- */
@@ -1239,8 +1262,10 @@ void
 vontle_input_history_file_constructed (GObject *object)
 {
   G_OBJECT_CLASS (vontle_input_history_file_parent_class)->constructed (object);
-  const char *path = private_of (VONTLE_INPUT_HISTORY_FILE (object))->path;
-  static_cast<void> (VONTLE_CHECK (path != NULL));
+  auto *priv = private_of (VONTLE_INPUT_HISTORY_FILE (object));
+  const char *path = priv->path;
+  if (VONTLE_CHECK (path != NULL))
+    priv->watch = vontle::file_watch_new (path, notice_change, object);
 }
 
 /* A last try for the lines still pending: the process may be on its way
@@ -1261,6 +1286,7 @@ vontle_input_history_file_finalize (GObject *object)
       else
         report_write (file, nullptr, written);
     }
+  vontle::file_watch_free (priv->watch);
   g_free (priv->path);
   priv->~VontleInputHistoryFilePrivate ();
   G_OBJECT_CLASS (vontle_input_history_file_parent_class)->finalize (object);

@@ -9,8 +9,12 @@
 G_DEFINE_INTERFACE (VontleInputHistoryIO, vontle_input_history_io, G_TYPE_OBJECT)
 
 static void
-vontle_input_history_io_default_init (VontleInputHistoryIOInterface * /*iface*/)
+vontle_input_history_io_default_init (VontleInputHistoryIOInterface *iface)
 {
+  /* Emitted by an implementation, never by the library's dispatchers: the
+   * interface structure stays as published, so the signal has no slot. */
+  g_signal_new ("storage-changed", G_TYPE_FROM_INTERFACE (iface), G_SIGNAL_RUN_LAST, 0, nullptr,
+                nullptr, nullptr, G_TYPE_NONE, 0);
 }
 
 namespace {
@@ -65,6 +69,15 @@ struct VontleInputHistoryPrivate
   /* Counts the reloads begun, so that a reload can tell that the reader/writer
    * ran another one (appended to this history, say) while it read. */
   guint64 reload_generation;
+  /* A reload whose emptying of the list is not reported yet: reported as a
+   * removal of everything when the reload's read changes the list itself. */
+  guint64 unreported_reload;
+  size_t unreported_size;
+  /* The reader/writer's storage changed during a walk: reloaded once the
+   * walk ends or is left alone (checked by deferred_reload). */
+  GSource *deferred_reload;
+  gint64 last_step_time;
+  bool on_entry; /* the last step returned an entry, not the saved line */
   bool reset_pending;
 };
 
@@ -96,6 +109,34 @@ compare_strings (const void *entry, const void *line)
   return g_strcmp0 (static_cast<const char *> (entry), static_cast<const char *> (line));
 }
 
+/* ----------------------------------------------------- change reports -- */
+
+guint entries_changed_signal;
+
+/* A reload empties the list before its read and reports the difference
+ * once the read is merged. When something inside the read changes the list
+ * first, listeners learn of the emptying before that change. */
+void
+report_unreported_reload (VontleInputHistory *history)
+{
+  auto *priv = private_of (history);
+  if (priv->unreported_reload == 0)
+    return;
+  priv->unreported_reload = 0;
+  const size_t removed = std::exchange (priv->unreported_size, 0);
+  if (removed > 0)
+    g_signal_emit (history, entries_changed_signal, 0, 0U, static_cast<guint> (removed), 0U);
+}
+
+void
+report_change (VontleInputHistory *history, size_t position, size_t removed, size_t added)
+{
+  report_unreported_reload (history);
+  if (removed > 0 || added > 0)
+    g_signal_emit (history, entries_changed_signal, 0, static_cast<guint> (position),
+                   static_cast<guint> (removed), static_cast<guint> (added));
+}
+
 /* ------------------------------------------------------------- append -- */
 
 /* The reader/writer is host code: its append may append to this history
@@ -116,8 +157,9 @@ vontle_input_history_real_append (VontleInputHistory *history, const char *line)
 {
   if (line == nullptr)
     return;
-  /* Held to the end, the reset included: the reader/writer's append may drop
-   * the last reference to the history. */
+  /* Held to the end, the reset included: the reader/writer's append, and
+   * handlers of the change reports, may drop the last reference to the
+   * history. */
   const vontle::Hold held (history);
   VontleList *entries = vontle_input_history_list (history);
   if (entries == nullptr)
@@ -125,14 +167,19 @@ vontle_input_history_real_append (VontleInputHistory *history, const char *line)
 
   /* line may be one of the entries about to be removed (a string that a
    * step lent out), so the copy comes first and serves from here on. */
-  char *copy = g_strdup (line);
-  while (void *equal = vontle_list_find (entries, compare_strings, copy))
-    vontle_list_remove (entries, equal);
-  vontle_list_append (entries, copy);
+  g_autofree char *text = g_strdup (line);
+  while (void *equal = vontle_list_find (entries, compare_strings, text))
+    {
+      const auto position = static_cast<size_t> (vontle_list_position (entries, equal));
+      vontle_list_remove (entries, equal);
+      report_change (history, position, 1, 0);
+    }
+  vontle_list_append (entries, g_strdup (text));
+  report_change (history, vontle_list_size (entries) - 1, 0, 1);
 
   auto *priv = private_of (history);
   if (priv->io != nullptr)
-    hand_to_io (priv->io, copy);
+    hand_to_io (priv->io, text);
   vontle_input_history_reset (history);
 }
 
@@ -140,6 +187,51 @@ VontleList *
 vontle_input_history_real_list (VontleInputHistory *history)
 {
   return private_of (history)->entries;
+}
+
+/* The list's strings, taken out while a reload reads (the read sees an
+ * empty list) and released afterwards with the list's own free function: the
+ * reload compares them with what it read, to report only the difference. */
+class TakenEntries
+{
+public:
+  explicit TakenEntries (VontleList *entries) noexcept
+    : taken_ { std::exchange (entries->start, nullptr), std::exchange (entries->size, 0), entries->free,
+               nullptr }
+  {
+  }
+  TakenEntries (const TakenEntries &) = delete;
+  TakenEntries &operator= (const TakenEntries &) = delete;
+  ~TakenEntries () { vontle_list_clear (&taken_); }
+
+  [[nodiscard]] const VontleList &list () const { return taken_; }
+
+private:
+  VontleList taken_;
+};
+
+bool
+same_entry (const VontleList &a, size_t i, const VontleList &b, size_t j)
+{
+  return g_strcmp0 (static_cast<const char *> (a.start[i]), static_cast<const char *> (b.start[j])) == 0;
+}
+
+/* Reports a reload as the stretch between the common head and tail of the
+ * entries before and after: an append that another process made is one
+ * insertion at the end. Nobody listening, nothing is compared. */
+void
+report_reload (VontleInputHistory *history, const VontleList &before, const VontleList &after)
+{
+  if (!g_signal_has_handler_pending (history, entries_changed_signal, 0, FALSE))
+    return;
+  const size_t common = std::min (before.size, after.size);
+  size_t head = 0;
+  while (head < common && same_entry (before, head, after, head))
+    head++;
+  size_t tail = 0;
+  while (tail < common - head && same_entry (before, before.size - 1 - tail, after, after.size - 1 - tail))
+    tail++;
+  report_change (history, head, before.size - head - tail, after.size - head - tail);
 }
 
 /* The read reset this history itself (its own append to the history does)
@@ -157,11 +249,14 @@ take_newer_read (VontleInputHistoryPrivate *priv, VontleList *entries, GObject *
   return true;
 }
 
+void cancel_deferred_reload (VontleInputHistoryPrivate *priv);
+
 void
 vontle_input_history_real_reset (VontleInputHistory *history)
 {
   auto *priv = private_of (history);
   priv->reset_pending = true;
+  cancel_deferred_reload (priv);
   if (priv->io == nullptr)
     return;
   VontleList *entries = vontle_input_history_list (history);
@@ -171,15 +266,96 @@ vontle_input_history_real_reset (VontleInputHistory *history)
   /* The read is host code and may drop the last reference to either object. */
   const vontle::Hold held_history (history);
   g_autoptr (GObject) io = G_OBJECT (g_object_ref (priv->io));
-  vontle_list_clear (entries);
+  /* Inside another reload's read: that one's emptying is reported first. */
+  report_unreported_reload (history);
+  const TakenEntries before (entries);
   const guint64 generation = ++priv->reload_generation;
+  priv->unreported_reload = generation;
+  priv->unreported_size = before.list ().size;
   /* The merge clears the returned list's free function, so freeing its
    * record afterwards leaves the strings to the history. */
   g_autoptr (VontleList) stored = vontle_input_history_io_read (VONTLE_INPUT_HISTORY_IO (io));
+  const bool emptying_reported = priv->unreported_reload != generation;
+  if (!emptying_reported)
+    priv->unreported_reload = priv->unreported_size = 0;
+  /* What the list holds now was reported by whatever put it there. */
+  const size_t inner = vontle_list_size (entries);
   if (priv->reload_generation != generation && !take_newer_read (priv, entries, io))
     return;
   if (stored != nullptr)
     vontle_list_merge (entries, stored);
+  if (!emptying_reported)
+    report_reload (history, before.list (), *entries);
+  else if (priv->reload_generation != generation)
+    report_change (history, 0, inner, vontle_list_size (entries));
+  else
+    report_change (history, inner, 0, vontle_list_size (entries) - inner);
+}
+
+/* ------------------------------------------- storage changed elsewhere -- */
+
+/* A walk that rests on an entry this long is taken as left alone. */
+constexpr gint64 abandoned_walk_usec = gint64 { 5 } * G_USEC_PER_SEC;
+constexpr guint deferred_check_msec = 500;
+
+/* A reload now would move the entries under the walk: it goes on over the
+ * entries it started with. */
+bool
+walk_in_progress (const VontleInputHistoryPrivate *priv)
+{
+  return !priv->reset_pending && priv->on_entry
+         && g_get_monotonic_time () - priv->last_step_time < abandoned_walk_usec;
+}
+
+void
+cancel_deferred_reload (VontleInputHistoryPrivate *priv)
+{
+  if (priv->deferred_reload == nullptr)
+    return;
+  g_source_destroy (priv->deferred_reload);
+  g_clear_pointer (&priv->deferred_reload, g_source_unref);
+}
+
+gboolean
+deferred_reload_due (gpointer user_data)
+{
+  auto *history = VONTLE_INPUT_HISTORY (user_data);
+  auto *priv = private_of (history);
+  if (walk_in_progress (priv))
+    return G_SOURCE_CONTINUE;
+  cancel_deferred_reload (priv);
+  vontle_input_history_reset (history);
+  return G_SOURCE_REMOVE;
+}
+
+/* Runs in the main context in which the reader/writer reports (the file
+ * store's: the thread-default one of the thread that made it). */
+void
+on_storage_changed (VontleInputHistoryIO * /*io*/, gpointer user_data)
+{
+  auto *history = VONTLE_INPUT_HISTORY (user_data);
+  auto *priv = private_of (history);
+  if (!walk_in_progress (priv))
+    {
+      vontle_input_history_reset (history);
+      return;
+    }
+  if (priv->deferred_reload != nullptr)
+    return;
+  /* Checked again until the walk ends; any reset in between cancels it. */
+  g_autoptr (GMainContext) context = g_main_context_ref_thread_default ();
+  priv->deferred_reload = g_timeout_source_new (deferred_check_msec);
+  g_source_set_callback (priv->deferred_reload, deferred_reload_due, history, nullptr);
+  g_source_attach (priv->deferred_reload, context);
+}
+
+void
+forget_io (VontleInputHistory *history)
+{
+  auto *priv = private_of (history);
+  if (priv->io != nullptr)
+    g_signal_handlers_disconnect_by_func (priv->io, reinterpret_cast<gpointer> (on_storage_changed), history);
+  g_clear_object (&priv->io);
 }
 
 /* --------------------------------------------------------- navigation -- */
@@ -286,6 +462,7 @@ step (VontleInputHistory *history, const char *line, Direction direction)
     return nullptr;
 
   auto *priv = private_of (history);
+  priv->last_step_time = g_get_monotonic_time ();
   begin_walk_if_due (priv, line, n);
   size_t moves = 0;
   while (moves < n)
@@ -296,7 +473,10 @@ step (VontleInputHistory *history, const char *line, Direction direction)
       moves++;
       const char *edge;
       if (!advance (priv, direction, n, &edge))
-        return edge;
+        {
+          priv->on_entry = priv->match_position < n;
+          return edge;
+        }
       /* vontle_list_nth reports an index past the end of a list shortened
        * through the lent list, and yields null. */
       const auto *entry = static_cast<const char *> (vontle_list_nth (entries, priv->position));
@@ -305,6 +485,7 @@ step (VontleInputHistory *history, const char *line, Direction direction)
       if (g_str_has_prefix (entry, priv->saved_line))
         {
           priv->reset_pending = false;
+          priv->on_entry = true;
           priv->match_position = priv->position;
           return entry;
         }
@@ -336,8 +517,10 @@ vontle_input_history_set_property (GObject *object, guint property_id, const GVa
     }
   auto *history = VONTLE_INPUT_HISTORY (object);
   auto *priv = private_of (history);
-  g_clear_object (&priv->io);
+  forget_io (history);
   priv->io = static_cast<VontleInputHistoryIO *> (g_value_dup_object (value));
+  if (priv->io != nullptr)
+    g_signal_connect (priv->io, "storage-changed", G_CALLBACK (on_storage_changed), history);
   vontle_input_history_reset (history);
 }
 
@@ -356,7 +539,8 @@ void
 vontle_input_history_dispose (GObject *object)
 {
   /* The entries stay: a disposed history goes on working in memory. */
-  g_clear_object (&private_of (VONTLE_INPUT_HISTORY (object))->io);
+  cancel_deferred_reload (private_of (VONTLE_INPUT_HISTORY (object)));
+  forget_io (VONTLE_INPUT_HISTORY (object));
   G_OBJECT_CLASS (vontle_input_history_parent_class)->dispose (object);
 }
 
@@ -386,6 +570,9 @@ vontle_input_history_class_init (VontleInputHistoryClass *klass)
   klass->previous = vontle_input_history_real_previous;
   klass->reset = vontle_input_history_real_reset;
 
+  entries_changed_signal = g_signal_new ("entries-changed", G_TYPE_FROM_CLASS (klass), G_SIGNAL_RUN_LAST,
+                                         0, nullptr, nullptr, nullptr, G_TYPE_NONE, 3, G_TYPE_UINT,
+                                         G_TYPE_UINT, G_TYPE_UINT);
   g_object_class_install_property (
     object_class, PROP_IO,
     g_param_spec_object ("io", "history reader/writer",
@@ -464,4 +651,13 @@ vontle_input_history_dup_lines (VontleInputHistory *history)
   if (!vontle::check (VONTLE_IS_INPUT_HISTORY (history), __func__, is_history_text))
     return nullptr;
   return vontle::dup_strings (vontle_input_history_list (history));
+}
+
+void
+vontle_input_history_entries_changed (VontleInputHistory *history, guint position, guint removed,
+                                      guint added)
+{
+  if (!vontle::check (VONTLE_IS_INPUT_HISTORY (history), __func__, is_history_text))
+    return;
+  report_change (history, position, removed, added);
 }

@@ -6,6 +6,7 @@
 
 #include <vontle/vontle.hpp>
 
+#include <gio/gio.h>
 #include <glib/gstdio.h>
 
 #include <cstdint>
@@ -367,6 +368,18 @@ TEST_F (CppApiTest, FileStoreKeepsTheHistoryAndItsPendingLines)
   g_remove (history_file);
   g_rmdir (blocker);
   g_rmdir (dir);
+}
+
+TEST_F (CppApiTest, ModelShowsTheHistoryNewestFirst)
+{
+  auto history = vontle::InputHistory::create ();
+  history.append ("make");
+  history.append ("ls");
+  const auto model = vontle::InputHistoryModel::create (history);
+  EXPECT_EQ (model.history (), history);
+  g_autoptr (VontleInputHistoryEntry) newest
+    = VONTLE_INPUT_HISTORY_ENTRY (g_list_model_get_item (model.list_model (), 0));
+  EXPECT_STREQ (vontle_input_history_entry_get_text (newest), "ls");
 }
 
 TEST_F (CppApiTest, FileStoreRefusesAnApplicationIdThatIsAPath)

@@ -75,6 +75,20 @@ function assertEqual(actual, expected) {
 }
 
 const cases = {
+    model_lists_newest_first_and_reports_appends() {
+        const history = Vontle.InputHistory.new(null);
+        history.append('make');
+        const model = Vontle.InputHistoryModel.new(history);
+        const changes = [];
+        model.connect('items-changed', (m, ...change) => changes.push(change));
+        history.append('ls');
+        history.append('make');
+        const texts = [];
+        for (let i = 0; i < model.get_n_items(); i++)
+            texts.push(model.get_item(i).text);
+        assertEqual(texts, ['make', 'ls']);
+        assertEqual(changes, [[0, 0, 1], [1, 1, 0], [0, 0, 1]]);
+    },
     storage_in_javascript_loads_receives_and_reloads() {
         const store = new Store(['open notes', 'close']);
         const history = Vontle.InputHistory.new(store);

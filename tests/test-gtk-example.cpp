@@ -240,24 +240,18 @@ protected:
     PressEnter ();
   }
 
-  /* The history list as shown, top to bottom; a dimmed line in brackets,
-   * the selected one with a star. */
+  /* The lines the history list shows, top to bottom; the selected one with
+   * a star. */
   std::vector<std::string> HistoryRows ()
   {
     std::vector<std::string> rows;
-    GtkWidget *list = Widget ("history-list");
-    for (GtkWidget *row = gtk_widget_get_first_child (list); row != nullptr;
-         row = gtk_widget_get_next_sibling (row))
+    GtkSelectionModel *shown = gtk_list_view_get_model (GTK_LIST_VIEW (Widget ("history-list")));
+    for (guint i = 0; i < g_list_model_get_n_items (G_LIST_MODEL (shown)); i++)
       {
-        if (!GTK_IS_LIST_BOX_ROW (row))
-          continue;
-        GtkWidget *label = gtk_list_box_row_get_child (GTK_LIST_BOX_ROW (row));
-        std::string text = gtk_label_get_text (GTK_LABEL (label));
-        if (gtk_widget_has_css_class (row, "dim-label"))
-          text = "(" + text + ")";
-        if (gtk_list_box_row_is_selected (GTK_LIST_BOX_ROW (row)))
-          text = "*" + text;
-        rows.push_back (text);
+        g_autoptr (VontleInputHistoryEntry) entry
+          = VONTLE_INPUT_HISTORY_ENTRY (g_list_model_get_item (G_LIST_MODEL (shown), i));
+        std::string text = vontle_input_history_entry_get_text (entry);
+        rows.push_back (gtk_selection_model_is_selected (shown, i) ? "*" + text : text);
       }
     return rows;
   }
@@ -303,7 +297,8 @@ using Rows = std::vector<std::string>;
 TEST_F (GtkExampleTest, UpAndDownWalkTheLinesThatStartWithTheTypedText)
 {
   Session ([&] {
-    EXPECT_EQ (ShownPlaceholder ("history-list"), "No commands yet");
+    EXPECT_TRUE (gtk_widget_get_visible (Widget ("history-placeholder")));
+    EXPECT_EQ (Label ("history-placeholder"), "No commands yet");
     for (const char *line : { "git status", "ls -l", "git commit -m 'Fix the walk'", "make check",
                               "cat .gitignore", "git log --oneline" })
       Enter (line);
@@ -317,8 +312,7 @@ TEST_F (GtkExampleTest, UpAndDownWalkTheLinesThatStartWithTheTypedText)
     EXPECT_EQ (EntryText (), "git log --oneline");
     ASSERT_TRUE (press (Entry (), GDK_KEY_Up));
     EXPECT_EQ (EntryText (), "git commit -m 'Fix the walk'");
-    EXPECT_EQ (HistoryRows (), (Rows { "git log --oneline", "(cat .gitignore)", "(make check)",
-                                       "*git commit -m 'Fix the walk'", "(ls -l)", "git status" }));
+    EXPECT_EQ (HistoryRows (), (Rows { "git log --oneline", "*git commit -m 'Fix the walk'", "git status" }));
     Screenshot ("history-walk.png");
     ASSERT_TRUE (press (Entry (), GDK_KEY_Up));
     EXPECT_EQ (EntryText (), "git status");
@@ -403,6 +397,20 @@ TEST_F (GtkExampleTest, TheHistoryFileStaysBounded)
   EXPECT_EQ (std::count (stored.begin (), stored.end (), '\n'), 1000); /* rewritten to what it keeps */
   EXPECT_TRUE (stored.starts_with ("echo 502\necho 503\n"));
   EXPECT_TRUE (stored.ends_with ("echo 1499\necho cut sh\nls\n"));
+}
+
+/* A line that another instance enters shows while this one runs. */
+TEST_F (GtkExampleTest, LinesOfAnotherInstanceShowLive)
+{
+  g_autofree char *path = example_state_file (EXAMPLE_APPLICATION_ID, "history");
+  Session ([&] {
+    Enter ("make");
+    const char *argv[] = { "/bin/sh", "-c", "printf 'ls -l\\n' >> \"$0\"", path, nullptr };
+    ASSERT_TRUE (g_spawn_sync (nullptr, const_cast<char **> (argv), nullptr, G_SPAWN_DEFAULT, nullptr,
+                               nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_TRUE (spin_until ([&] { return HistoryRows () == Rows { "ls -l", "make" }; }));
+    EXPECT_EQ (Label ("walk-status"), "2 earlier commands");
+  });
 }
 
 /* A history file that cannot be written to costs the lines of this

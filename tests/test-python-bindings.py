@@ -10,7 +10,7 @@ import weakref
 import gi
 
 gi.require_version('Vontle', '5.0')
-from gi.repository import GLib, Vontle  # noqa: E402
+from gi.repository import Gio, GLib, Vontle  # noqa: E402
 
 
 class TemplateTest(unittest.TestCase):
@@ -45,6 +45,21 @@ class InputHistoryTest(unittest.TestCase):
         self.assertIsNone(history.previous('op'))
         self.assertEqual(history.next('op'), 'open todo')
         self.assertEqual(history.next('op'), 'op')
+
+
+class InputHistoryModelTest(unittest.TestCase):
+    def test_model_lists_newest_first_and_reports_appends(self):
+        history = Vontle.InputHistory.new(None)
+        history.append('make')
+        model = Vontle.InputHistoryModel.new(history)
+        self.assertIsInstance(model, Gio.ListModel)
+        changes = []
+        model.connect('items-changed', lambda m, *change: changes.append(change))
+        history.append('ls')
+        history.append('make')
+        self.assertEqual([item.props.text for item in model], ['make', 'ls'])
+        self.assertEqual(changes, [(0, 0, 1), (1, 1, 0), (0, 0, 1)])
+        self.assertIs(model.get_history(), history)
 
 
 class Store(Vontle.InputHistoryLinesIO):

@@ -1,7 +1,8 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* The command page: an entry whose Up and Down walk the input history
- * through the lines that start with what was typed, and the history itself
- * below it, newest first, with the lines of the current walk marked. */
+ * through the lines that start with what was typed, and below it the
+ * history's lines that start with it, newest first, live: a line that
+ * another running instance enters shows at once. */
 #include "example.h"
 
 struct _ExampleCommandPane
@@ -9,7 +10,11 @@ struct _ExampleCommandPane
   GtkBox parent_instance;
   GtkEntry *entry;
   GtkLabel *status;
-  GtkListBox *list;
+  GtkListView *list;
+  GtkWidget *placeholder;
+  GtkStringFilter *filter;   /* owned by the filter model */
+  GListModel *matches;       /* the history's lines that start with the prefix */
+  GtkSingleSelection *selection;
   VontleInputHistory *history;
   char *typed;           /* the text a walk started from; NULL outside a walk */
   gboolean setting_text; /* the pane itself is changing the entry */
@@ -20,60 +25,69 @@ G_DEFINE_TYPE (ExampleCommandPane, example_command_pane, GTK_TYPE_BOX)
 /* ----------------------------------------------------- the list below -- */
 
 static const char *
-row_text (GtkWidget *row)
+item_text (GListModel *model, guint position)
 {
-  return gtk_label_get_text (GTK_LABEL (gtk_list_box_row_get_child (GTK_LIST_BOX_ROW (row))));
+  g_autoptr (VontleInputHistoryEntry) entry = g_list_model_get_item (model, position);
+  /* The model keeps its items: the text outlives this reference. */
+  return entry != NULL ? vontle_input_history_entry_get_text (entry) : NULL;
 }
 
+/* Counts the lines shown; follows the list as other instances add to it. */
 static void
-fill_list (ExampleCommandPane *self)
+update_status (ExampleCommandPane *self)
 {
-  GtkListBoxRow *row; /* rows only: the placeholder is a child too */
-  while ((row = gtk_list_box_get_row_at_index (self->list, 0)) != NULL)
-    gtk_list_box_remove (self->list, GTK_WIDGET (row));
-  g_auto (GStrv) lines = vontle_input_history_dup_lines (self->history);
-  for (guint i = lines != NULL ? g_strv_length (lines) : 0; i > 0; i--)
-    {
-      GtkWidget *label = gtk_label_new (lines[i - 1]);
-      gtk_label_set_xalign (GTK_LABEL (label), 0);
-      gtk_label_set_ellipsize (GTK_LABEL (label), PANGO_ELLIPSIZE_END);
-      gtk_widget_add_css_class (label, "monospace");
-      g_object_set (label, "margin-start", 12, "margin-end", 12, "margin-top", 6, "margin-bottom", 6,
-                    NULL);
-      gtk_list_box_append (self->list, label);
-    }
-}
-
-/* Dims the lines that do not start with the prefix in use, selects the one
- * the walk stands on and says how many match. */
-static void
-mark_list (ExampleCommandPane *self)
-{
-  const char *text = gtk_editable_get_text (GTK_EDITABLE (self->entry));
-  const char *prefix = self->typed != NULL ? self->typed : text;
-  guint matches = 0;
-  gtk_list_box_unselect_all (self->list);
-  for (GtkWidget *row = gtk_widget_get_first_child (GTK_WIDGET (self->list)); row != NULL;
-       row = gtk_widget_get_next_sibling (row))
-    {
-      if (!GTK_IS_LIST_BOX_ROW (row))
-        continue;
-      gboolean match = g_str_has_prefix (row_text (row), prefix);
-      matches += match;
-      if (match)
-        gtk_widget_remove_css_class (row, "dim-label");
-      else
-        gtk_widget_add_css_class (row, "dim-label");
-      if (self->typed != NULL && g_strcmp0 (row_text (row), text) == 0)
-        gtk_list_box_select_row (self->list, GTK_LIST_BOX_ROW (row));
-    }
+  const char *prefix = gtk_string_filter_get_search (self->filter);
+  guint matches = g_list_model_get_n_items (self->matches);
+  gtk_widget_set_visible (self->placeholder, matches == 0);
+  gtk_label_set_text (GTK_LABEL (self->placeholder),
+                      prefix == NULL || *prefix == '\0' ? "No commands yet" : "No earlier command starts with this");
   g_autofree char *status = g_strdup_printf ("%u earlier command%s", matches, matches == 1 ? "" : "s");
-  if (*prefix != '\0')
+  if (prefix != NULL && *prefix != '\0')
     {
       g_autofree char *counted = g_steal_pointer (&status);
       status = g_strdup_printf ("%s %s with “%s”", counted, matches == 1 ? "starts" : "start", prefix);
     }
   gtk_label_set_text (self->status, status);
+}
+
+/* Shows the lines that start with the prefix in use and selects the one the
+ * walk stands on. */
+static void
+mark_list (ExampleCommandPane *self)
+{
+  const char *text = gtk_editable_get_text (GTK_EDITABLE (self->entry));
+  gtk_string_filter_set_search (self->filter, self->typed != NULL ? self->typed : text);
+  guint selected = GTK_INVALID_LIST_POSITION;
+  for (guint i = 0; self->typed != NULL && i < g_list_model_get_n_items (self->matches); i++)
+    if (g_strcmp0 (item_text (self->matches, i), text) == 0)
+      {
+        selected = i;
+        break;
+      }
+  gtk_single_selection_set_selected (self->selection, selected);
+  if (selected != GTK_INVALID_LIST_POSITION)
+    gtk_widget_activate_action (GTK_WIDGET (self->list), "list.scroll-to-item", "u", selected);
+  update_status (self);
+}
+
+static void
+setup_row (GtkSignalListItemFactory *factory, GtkListItem *item, gpointer user_data)
+{
+  (void) factory, (void) user_data;
+  GtkWidget *label = gtk_label_new (NULL);
+  gtk_label_set_xalign (GTK_LABEL (label), 0);
+  gtk_label_set_ellipsize (GTK_LABEL (label), PANGO_ELLIPSIZE_END);
+  gtk_widget_add_css_class (label, "monospace");
+  g_object_set (label, "margin-start", 12, "margin-end", 12, "margin-top", 6, "margin-bottom", 6, NULL);
+  gtk_list_item_set_child (item, label);
+}
+
+static void
+bind_row (GtkSignalListItemFactory *factory, GtkListItem *item, gpointer user_data)
+{
+  (void) factory, (void) user_data;
+  VontleInputHistoryEntry *entry = gtk_list_item_get_item (item);
+  gtk_label_set_text (GTK_LABEL (gtk_list_item_get_child (item)), vontle_input_history_entry_get_text (entry));
 }
 
 /* ------------------------------------------------------------ the walk -- */
@@ -157,7 +171,6 @@ on_activate (GtkEntry *entry, ExampleCommandPane *self)
     return;
   g_clear_pointer (&self->typed, g_free);
   vontle_input_history_append (self->history, line);
-  fill_list (self);
   show_line (self, "");
 }
 
@@ -195,22 +208,46 @@ add_key_shortcuts (ExampleCommandPane *self)
 }
 
 static GtkWidget *
-placeholder (const char *text)
+placeholder (void)
 {
-  GtkWidget *label = gtk_label_new (text);
+  GtkWidget *label = gtk_label_new (NULL);
+  gtk_widget_set_name (label, "history-placeholder");
   gtk_widget_add_css_class (label, "dim-label");
+  gtk_widget_set_valign (label, GTK_ALIGN_START);
+  gtk_widget_set_can_target (label, FALSE);
   g_object_set (label, "margin-top", 18, "margin-bottom", 18, NULL);
   return label;
 }
 
+/* The history's model, filtered by prefix as the walk matches: a byte-wise
+ * prefix, case and all. */
 static GtkWidget *
-history_frame (ExampleCommandPane *self)
+history_frame (ExampleCommandPane *self, VontleInputHistoryModel *model)
 {
-  self->list = GTK_LIST_BOX (gtk_list_box_new ());
+  self->filter = gtk_string_filter_new (
+    gtk_property_expression_new (VONTLE_TYPE_INPUT_HISTORY_ENTRY, NULL, "text"));
+  gtk_string_filter_set_match_mode (self->filter, GTK_STRING_FILTER_MATCH_MODE_PREFIX);
+  gtk_string_filter_set_ignore_case (self->filter, FALSE);
+  GtkFilterListModel *matches = gtk_filter_list_model_new (G_LIST_MODEL (model), GTK_FILTER (self->filter));
+  self->matches = G_LIST_MODEL (matches);
+  g_signal_connect_swapped (matches, "items-changed", G_CALLBACK (update_status), self);
+  self->selection = gtk_single_selection_new (G_LIST_MODEL (g_object_ref (matches)));
+  gtk_single_selection_set_autoselect (self->selection, FALSE);
+  gtk_single_selection_set_can_unselect (self->selection, TRUE);
+
+  GtkListItemFactory *factory = gtk_signal_list_item_factory_new ();
+  g_signal_connect (factory, "setup", G_CALLBACK (setup_row), NULL);
+  g_signal_connect (factory, "bind", G_CALLBACK (bind_row), NULL);
+  self->list = GTK_LIST_VIEW (
+    gtk_list_view_new (GTK_SELECTION_MODEL (g_object_ref (self->selection)), factory));
   gtk_widget_set_name (GTK_WIDGET (self->list), "history-list");
-  gtk_list_box_set_selection_mode (self->list, GTK_SELECTION_SINGLE);
-  gtk_list_box_set_placeholder (self->list, placeholder ("No commands yet"));
-  return example_framed (GTK_WIDGET (self->list), TRUE);
+
+  GtkWidget *overlay = gtk_overlay_new ();
+  gtk_overlay_set_child (GTK_OVERLAY (overlay), example_framed (GTK_WIDGET (self->list), TRUE));
+  self->placeholder = placeholder ();
+  gtk_overlay_add_overlay (GTK_OVERLAY (overlay), self->placeholder);
+  gtk_widget_set_vexpand (overlay, TRUE);
+  return overlay;
 }
 
 static void
@@ -244,13 +281,16 @@ example_command_pane_init (ExampleCommandPane *self)
   gtk_label_set_xalign (self->status, 0);
   gtk_widget_add_css_class (GTK_WIDGET (self->status), "heading");
   gtk_box_append (GTK_BOX (self), GTK_WIDGET (self->status));
-  gtk_box_append (GTK_BOX (self), history_frame (self));
 }
 
 static void
 example_command_pane_dispose (GObject *object)
 {
   ExampleCommandPane *self = EXAMPLE_COMMAND_PANE (object);
+  if (self->matches != NULL)
+    g_signal_handlers_disconnect_by_data (self->matches, self);
+  g_clear_object (&self->matches);
+  g_clear_object (&self->selection);
   g_clear_object (&self->history);
   g_clear_pointer (&self->typed, g_free);
   G_OBJECT_CLASS (example_command_pane_parent_class)->dispose (object);
@@ -271,7 +311,8 @@ example_command_pane_new (VontleInputHistoryIO *io)
 {
   ExampleCommandPane *self = g_object_new (EXAMPLE_TYPE_COMMAND_PANE, NULL);
   self->history = vontle_input_history_new (io);
-  fill_list (self);
+  g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (self->history);
+  gtk_box_append (GTK_BOX (self), history_frame (self, g_steal_pointer (&model)));
   mark_list (self);
   return GTK_WIDGET (self);
 }

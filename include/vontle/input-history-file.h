@@ -57,6 +57,16 @@ G_BEGIN_DECLS
  * a FIFO, a device, no permission) is logged the same way, once until it can
  * be read again, and the history then holds the lines that it held before.
  *
+ * The store watches its file (a #GFileMonitor; through the nearest existing
+ * directory while the file's own does not exist yet) and emits
+ * [signal@Vontle.InputHistoryIO::storage-changed] when another process
+ * changed it, so that a history over it, and a
+ * [class@Vontle.InputHistoryModel] over that, follow within a second or so.
+ * The watch runs in the thread-default main context of the thread that made
+ * the store, and starts only when that thread first runs that context.
+ * Without a running main loop nothing is watched: no monitor, no thread, and
+ * the lines of other processes show at the next append or reset.
+ *
  * Stores are used from one thread at a time, like every object of the
  * library; stores of several threads or processes on one file exclude each
  * other through the lock.

@@ -67,6 +67,22 @@ G_BEGIN_DECLS
  */
 
 /**
+ * VontleInputHistoryIO::storage-changed:
+ * @io: the reader/writer whose storage changed
+ *
+ * Emitted by an implementation when its storage changed behind the
+ * history's back, for instance when another process appended to a file that
+ * it shares. A [class@Vontle.InputHistory] that holds @io then resets, which
+ * reloads its entries; during a walk through the entries it waits until the
+ * walk ends (a step back to the typed line, or an append or reset) or has
+ * been left alone for a few seconds. Only an implementation emits it, from
+ * C with `g_signal_emit_by_name (io, "storage-changed")`; an implementation
+ * that never emits it is seen at the next append or reset, as before.
+ * [class@Vontle.InputHistoryFile] emits it for changes that other processes
+ * make to its file.
+ */
+
+/**
  * vontle_input_history_io_get_type:
  *
  * Gives the type of the [iface@Vontle.InputHistoryIO] interface.
@@ -182,6 +198,29 @@ VontleList *vontle_input_history_io_read (VontleInputHistoryIO *io) G_GNUC_WARN_
  * print(history.previous('op'))   # open notes.txt
  * print(history.next('op'))       # open todo.txt
  * ```
+ */
+
+/**
+ * VontleInputHistory::entries-changed:
+ * @history: the history
+ * @position: the index in the entry list, oldest first, where the change is
+ * @removed: how many entries were removed there
+ * @added: how many entries were added there
+ *
+ * Emitted right after the entry list changed, in the terms of
+ * #GListModel::items-changed but over the entry list as
+ * vontle_input_history_list() gives it (oldest first): a new line is one
+ * entry added at the end, a repeated line is its removal and then that
+ * addition, and a reset that reloads reports the stretch between what stayed
+ * at the head and the tail of the list. A step of the walk changes nothing.
+ * [class@Vontle.InputHistoryModel] follows the history through this signal.
+ *
+ * The default append and reset emit it, and so does setting
+ * [property@Vontle.InputHistory:io] through its reset. A subclass that
+ * replaces those slots, or a caller that changes the entries through the
+ * lent list, reports each change with
+ * vontle_input_history_entries_changed(); otherwise a model over the history
+ * shows the entries as they were.
  */
 
 /**
@@ -339,5 +378,21 @@ void vontle_input_history_reset (VontleInputHistory *history);
  */
 VONTLE_AVAILABLE_IN_ALL
 char **vontle_input_history_dup_lines (VontleInputHistory *history) G_GNUC_WARN_UNUSED_RESULT;
+
+/**
+ * vontle_input_history_entries_changed:
+ * @history: a #VontleInputHistory
+ * @position: the index in the entry list, oldest first, where the change is
+ * @removed: how many entries were removed there
+ * @added: how many entries were added there
+ *
+ * Emits [signal@Vontle.InputHistory::entries-changed] for a change already
+ * made to the entry list: for a subclass that replaces the append or reset
+ * slots, or a caller that changed the entries through the lent list. Report
+ * each change once, in the order they were made.
+ */
+VONTLE_AVAILABLE_IN_ALL
+void vontle_input_history_entries_changed (VontleInputHistory *history, guint position, guint removed,
+                                           guint added);
 
 G_END_DECLS

@@ -5,6 +5,7 @@
 #include <vontle/datastructures.h>
 #include <vontle/input-history.h>
 #include <vontle/input-history-file.h>
+#include <vontle/input-history-model.h>
 #include <vontle/input-history-lines-io.h>
 #include <vontle/input-history-callback-io.h>
 #include <vontle/log.h>

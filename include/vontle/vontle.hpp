@@ -59,5 +59,6 @@
 #include <vontle/hpp/objects.hpp>
 #include <vontle/hpp/input-history.hpp>
 #include <vontle/hpp/input-history-file.hpp>
+#include <vontle/hpp/input-history-model.hpp>
 #include <vontle/hpp/template.hpp>
 #include <vontle/hpp/utils.hpp>

@@ -1,0 +1,210 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+#include "vontle-test.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gio/gio.h>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Change = std::vector<guint>; /* position, removed, added */
+
+/* Storage whose lines the test changes behind the history's back. */
+struct Storage
+{
+  Lines lines;
+  std::function<void ()> during_read;
+};
+
+char **
+read_storage (gpointer data)
+{
+  auto *storage = static_cast<Storage *> (data);
+  if (storage->during_read)
+    std::exchange (storage->during_read, nullptr) ();
+  char **copy = g_new0 (char *, storage->lines.size () + 1);
+  for (size_t i = 0; i < storage->lines.size (); i++)
+    copy[i] = g_strdup (storage->lines[i].c_str ());
+  return copy;
+}
+
+VontleInputHistoryIO *
+io_over (Storage *storage)
+{
+  /* Each line once, at its newest place, as the file store keeps them. */
+  auto append = [] (const char *line, gpointer data) {
+    Lines &lines = static_cast<Storage *> (data)->lines;
+    std::erase (lines, std::string (line));
+    lines.emplace_back (line);
+  };
+  return VONTLE_INPUT_HISTORY_IO (vontle_input_history_callback_io_new (append, read_storage, storage, nullptr));
+}
+
+/* What a list view knows: only what items-changed told it. */
+struct Mirror
+{
+  Lines items;
+  std::vector<Change> changes;
+
+  static void
+  on_items_changed (GListModel *model, guint position, guint removed, guint added, Mirror *self)
+  {
+    self->changes.push_back ({ position, removed, added });
+    self->items.erase (self->items.begin () + position, self->items.begin () + position + removed);
+    for (guint i = 0; i < added; i++)
+      {
+        g_autoptr (VontleInputHistoryEntry) entry
+          = VONTLE_INPUT_HISTORY_ENTRY (g_list_model_get_item (model, position + i));
+        self->items.insert (self->items.begin () + position + i, vontle_input_history_entry_get_text (entry));
+      }
+  }
+};
+
+Lines
+newest_first (VontleInputHistory *history)
+{
+  g_auto (GStrv) lines = vontle_input_history_dup_lines (history);
+  Lines result (lines, lines + g_strv_length (lines));
+  return Lines (result.rbegin (), result.rend ());
+}
+
+/* What the model gives now, cached items included. */
+Lines
+items_of (GListModel *model)
+{
+  Lines items;
+  for (guint i = 0; i < g_list_model_get_n_items (model); i++)
+    {
+      g_autoptr (VontleInputHistoryEntry) entry = VONTLE_INPUT_HISTORY_ENTRY (g_list_model_get_item (model, i));
+      items.emplace_back (vontle_input_history_entry_get_text (entry));
+    }
+  return items;
+}
+
+class HistoryModelTest : public vontle_test::GLibLogTest
+{
+};
+
+struct Case
+{
+  const char *what;
+  std::function<void (VontleInputHistory *, Storage &, Storage &)> change;
+  std::vector<Change> expected;
+};
+
+TEST_F (HistoryModelTest, ItemsChangedTellsEveryChangeInTheSmallestTerms)
+{
+  Storage first { { "a", "b", "c" }, nullptr }, second { { "c", "d", "x", "e" }, nullptr };
+  g_autoptr (VontleInputHistoryIO) first_io = io_over (&first);
+  g_autoptr (VontleInputHistoryIO) second_io = io_over (&second);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (first_io);
+  g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+  Mirror mirror { newest_first (history), {} };
+  g_signal_connect (model, "items-changed", G_CALLBACK (Mirror::on_items_changed), &mirror);
+
+  const Case cases[] = {
+    { "new line", [] (auto *h, auto &, auto &) { vontle_input_history_append (h, "d"); }, { { 0, 0, 1 } } },
+    { "repeated line", [] (auto *h, auto &, auto &) { vontle_input_history_append (h, "b"); },
+      { { 2, 1, 0 }, { 0, 0, 1 } } },
+    { "walk", [] (auto *h, auto &, auto &) { vontle_input_history_previous (h, ""); }, {} },
+    { "line appended elsewhere",
+      [] (auto *h, auto &s, auto &) { s.lines.emplace_back ("e"); vontle_input_history_reset (h); },
+      { { 0, 0, 1 } } },
+    { "oldest dropped elsewhere",
+      [] (auto *h, auto &s, auto &) { s.lines.erase (s.lines.begin ()); vontle_input_history_reset (h); },
+      { { 4, 1, 0 } } },
+    { "another reader/writer",
+      [&] (auto *h, auto &, auto &) { g_object_set (h, "io", second_io, nullptr); }, { { 1, 1, 1 } } },
+    { "no reader/writer", [] (auto *h, auto &, auto &) { g_object_set (h, "io", nullptr, nullptr); }, {} },
+    { "in memory again", [] (auto *h, auto &, auto &) { vontle_input_history_append (h, "c"); },
+      { { 3, 1, 0 }, { 0, 0, 1 } } },
+    { "a read that appends to the history",
+      [&] (auto *h, auto &, auto &t) {
+        g_object_set (h, "io", second_io, nullptr);
+        t.during_read = [h] { vontle_input_history_append (h, "nested"); };
+        vontle_input_history_reset (h);
+      },
+      /* The reload's emptying is told before the nested append. */
+      { { 0, 4, 4 }, { 0, 4, 0 }, { 0, 0, 1 }, { 1, 0, 4 }, { 0, 5, 5 } } },
+  };
+  for (const Case &c : cases)
+    {
+      mirror.changes.clear ();
+      c.change (history, first, second);
+      EXPECT_EQ (mirror.changes, c.expected) << c.what;
+      EXPECT_EQ (mirror.items, newest_first (history)) << c.what;
+      EXPECT_EQ (items_of (G_LIST_MODEL (model)), mirror.items) << c.what;
+    }
+}
+
+/* Storage that changed during a walk shows once the walk ends, not under
+ * it: the walk goes on over the entries it started with. */
+TEST_F (HistoryModelTest, StorageChangedDuringAWalkWaitsForItsEnd)
+{
+  Storage storage { { "make", "ls", "make install" }, nullptr };
+  g_autoptr (VontleInputHistoryIO) io = io_over (&storage);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
+  g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+
+  EXPECT_STREQ (vontle_input_history_previous (history, "ma"), "make install");
+  storage.lines.emplace_back ("make check");
+  g_signal_emit_by_name (io, "storage-changed");
+  for (int i = 0; i < 20; i++)
+    g_main_context_iteration (nullptr, FALSE);
+  EXPECT_STREQ (vontle_input_history_previous (history, "ma"), "make");
+  EXPECT_EQ (g_list_model_get_n_items (G_LIST_MODEL (model)), 3U);
+
+  EXPECT_STREQ (vontle_input_history_next (history, "make"), "make install");
+  EXPECT_STREQ (vontle_input_history_next (history, "make install"), "ma");
+  const gint64 deadline = g_get_monotonic_time () + 3 * G_USEC_PER_SEC;
+  while (g_list_model_get_n_items (G_LIST_MODEL (model)) == 3 && g_get_monotonic_time () < deadline)
+    g_main_context_iteration (nullptr, TRUE);
+  EXPECT_EQ (newest_first (history), Lines ({ "make check", "make install", "ls", "make" }));
+
+  /* Outside a walk the reload is at once. */
+  storage.lines.emplace_back ("exit");
+  g_signal_emit_by_name (io, "storage-changed");
+  EXPECT_EQ (g_list_model_get_n_items (G_LIST_MODEL (model)), 5U);
+}
+
+/* Another process appends to the file, through a directory that did not
+ * exist when the store started watching. Spawned, not forked: the file
+ * monitor runs a thread. */
+TEST_F (HistoryModelTest, LinesOtherProcessesAppendShowLive)
+{
+  g_autofree char *dir = g_dir_make_tmp ("vontle-history-model-XXXXXX", nullptr);
+  g_autofree char *path = g_build_filename (dir, "state", "app", "history", nullptr);
+  g_autoptr (VontleInputHistoryFile) store = vontle_input_history_file_new (path);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
+  g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+  Mirror mirror;
+  g_signal_connect (model, "items-changed", G_CALLBACK (Mirror::on_items_changed), &mirror);
+  g_main_context_iteration (nullptr, FALSE); /* the watch starts with the loop */
+
+  auto other_process_appends = [&] (const char *line) {
+    const char *script = "mkdir -p \"${0%/*}\" && printf '%s\\n' \"$1\" >> \"$0\"";
+    const char *argv[] = { "/bin/sh", "-c", script, path, line, nullptr };
+    ASSERT_TRUE (g_spawn_sync (nullptr, const_cast<char **> (argv), nullptr, G_SPAWN_DEFAULT, nullptr,
+                               nullptr, nullptr, nullptr, nullptr, nullptr));
+    const gint64 deadline = g_get_monotonic_time () + 3 * G_USEC_PER_SEC;
+    /* Not blocking: GLib's own poll of a missing directory must not pass. */
+    while ((mirror.items.empty () || mirror.items[0] != line) && g_get_monotonic_time () < deadline)
+      if (!g_main_context_iteration (nullptr, FALSE))
+        g_usleep (10000);
+  };
+  other_process_appends ("from elsewhere");
+  EXPECT_EQ (mirror.items, Lines ({ "from elsewhere" }));
+  vontle_input_history_append (history, "mine");
+  other_process_appends ("again");
+  EXPECT_EQ (mirror.items, Lines ({ "again", "mine", "from elsewhere" }));
+  EXPECT_EQ (mirror.items, newest_first (history));
+
+  const char *rm[] = { "/bin/rm", "-rf", dir, nullptr };
+  g_spawn_sync (nullptr, const_cast<char **> (rm), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr,
+                nullptr, nullptr, nullptr);
+}
+
+} // namespace
