@@ -71,7 +71,9 @@ struct Look
 };
 
 #ifdef __linux__
-/* Whether process PID is running or ready to run, as its status says. */
+/* Whether process PID is running, ready to run or waiting for its disk
+ * (syncing a rewritten file, say), as its status says; not when it sleeps
+ * or is stopped. */
 bool
 process_runs (long pid)
 {
@@ -81,7 +83,7 @@ process_runs (long pid)
     return false;
   /* The state follows the command name, which may hold anything. */
   const char *name_end = strrchr (status, ')');
-  return name_end != nullptr && name_end[1] == ' ' && name_end[2] == 'R';
+  return name_end != nullptr && name_end[1] == ' ' && (name_end[2] == 'R' || name_end[2] == 'D');
 }
 
 /* Whether a process holding a flock on the file ST is running or ready to:
