@@ -125,8 +125,7 @@ bool
 lock_patiently (int fd, const char *path, int operation, const Patience &patience, GError **error)
 {
   Look last = Look::at (fd, path);
-  const gint64 began = g_get_monotonic_time ();
-  gint64 quiet_since = began;
+  gint64 changed = g_get_monotonic_time ();
   gulong pause = first_pause;
   for (;;)
     {
@@ -136,21 +135,17 @@ lock_patiently (int fd, const char *path, int operation, const Patience &patienc
         return fail_step (error, "locking");
       const Look now = Look::at (fd, path);
       const gint64 time = g_get_monotonic_time ();
-      if (!now.same_as (last) || holder_runs (now.file))
+      if (!now.same_as (last))
         {
+          /* Other writers are getting on: the wait starts afresh. */
           last = now;
-          quiet_since = time;
+          changed = time;
           pause = first_pause;
         }
-      else if (time - quiet_since >= patience.quiet)
+      else if (time - changed >= (holder_runs (now.file) ? patience.longest : patience.quiet))
         {
           g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_BUSY,
                                "another process holds its lock and makes no progress");
-          return false;
-        }
-      if (time - began >= patience.longest)
-        {
-          g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT, "another process holds its lock too long");
           return false;
         }
       g_usleep (pause);

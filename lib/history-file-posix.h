@@ -15,8 +15,10 @@
 
 namespace vontle::history_file {
 
-/* How long a wait for the lock goes on: QUIET while the holder neither
- * changes the file nor runs (a stuck or stopped process), LONGEST in all. */
+/* How long a wait for the lock goes on once the file stops changing: QUIET
+ * when the holder does not run either (a stuck or stopped process), LONGEST
+ * when it runs without changing anything. Every change starts the wait
+ * afresh: live writers never make an append give up. */
 struct Patience
 {
   gint64 quiet;

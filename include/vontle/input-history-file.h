@@ -62,12 +62,13 @@ G_BEGIN_DECLS
  * and writes no file that belongs to another user (neither the process's
  * nor the directory owner's): the lines then stay pending, as below.
  *
- * An append waits for the lock while the process holding it makes progress
- * (it changes the file, runs or waits for its disk), at most 50 ms on a
- * holder that makes none (a stuck or stopped process) and 1 s in all; the
- * line then stays pending. vontle_input_history_file_flush() and the last
- * try when the store is finalized wait up to 3 s on such a holder, and 10 s
- * in all. Reading waits as an append does.
+ * An append waits for the lock as long as the file keeps changing (other
+ * writers getting on), then at most 50 ms on a holder that makes no
+ * progress (a stuck or stopped process), or 1 s on one that runs (or waits
+ * for its disk) without changing the file; the line then stays pending.
+ * vontle_input_history_file_flush() and the last try when the store is
+ * finalized wait 3 s and 10 s in those cases. Reading waits as an append
+ * does.
  *
  * When a line cannot be written (a full disk, a file size limit, a directory
  * that cannot be written), the store keeps it: read still returns it, it
