@@ -13,23 +13,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "history-file-lock.h"
+
 namespace vontle::history_file {
-
-/* How long a wait for the lock goes on once the file stops changing: QUIET
- * when the holder does not run either (a stuck or stopped process), LONGEST
- * when it runs without changing anything. Every change starts the wait
- * afresh: live writers never make an append give up. */
-struct Patience
-{
-  gint64 quiet;
-  gint64 longest;
-};
-
-/* An append: about one frame of a window on a holder that does nothing. */
-constexpr Patience append_patience { 50 * G_TIME_SPAN_MILLISECOND, G_TIME_SPAN_SECOND };
-
-/* Flush and finalize, asked for the lines' sake, wait longer. */
-constexpr Patience flush_patience { 3 * G_TIME_SPAN_SECOND, 10 * G_TIME_SPAN_SECOND };
 
 class Fd
 {
