@@ -12,9 +12,10 @@ namespace vontle::history_file {
 
 namespace {
 
-/* The lock is polled: a blocking flock cannot be given up. */
-constexpr gulong first_pause = 50;
-constexpr gulong longest_pause = 1000;
+/* The lock is polled: a blocking flock cannot be given up. Short pauses
+ * first, as most holders are done within a record's write. */
+constexpr gulong first_pause = 20;
+constexpr gulong longest_pause = 500;
 
 /* What a waiter sees of the file and its path: when it changes, the lock
  * holder is making progress. */
@@ -121,6 +122,7 @@ lock_patiently (int fd, const char *path, int operation, const Patience &patienc
   gint64 changed = g_get_monotonic_time ();
   gint64 active = changed;
   Holders last_holders;
+  bool seen_holders = false;
   gulong pause = first_pause;
   for (;;)
     {
@@ -137,11 +139,17 @@ lock_patiently (int fd, const char *path, int operation, const Patience &patienc
           changed = active = time;
           pause = first_pause;
         }
-      const Holders holders = Holders::of (now.file);
-      /* A lock that changed hands, or a holder at work, is progress too. */
-      if (holders.working || holders.ids != last_holders.ids)
-        active = time;
-      last_holders = holders;
+      else if (time - active >= patience.quiet / 2)
+        {
+          /* Asked only once the file has been still for a while: the
+           * holders' status costs more than a look at the file. A lock that
+           * changed hands, or a holder at work, is progress too. */
+          const Holders holders = Holders::of (now.file);
+          if (holders.working || (seen_holders && holders.ids != last_holders.ids))
+            active = time;
+          last_holders = holders;
+          seen_holders = true;
+        }
       if (time - active >= patience.quiet || time - changed >= patience.longest)
         {
           g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_BUSY,
