@@ -232,6 +232,7 @@ TEST_F (InputHistoryFileTest, HandWrittenFilesReadAsTheyShow)
     { "C:\\new\\dir\n", { "C:\new\\dir" } },
     { std::string ("x\n\0cut short", 13), { "x" } },
     { std::string ("\0whole\n", 7), { "whole" } },
+    { std::string (3 << 19, 'w') + "\nok\n", { "ok" } }, /* 1.5 MiB, no escapes: too long */
   };
   for (const auto &c : cases)
     {
@@ -570,6 +571,7 @@ TEST_F (InputHistoryFileTest, FailingWritesKeepLinesPendingUntilTheDiskWorks)
     EXPECT_EQ (pending_of (store.file), 1u);
     EXPECT_EQ (contents_of (path_), "a\nbb\nc\na\nd\n");
     EXPECT_THAT (testing::PrintToString (child_log.Take ()), HasSubstr (g_strerror (EFBIG)));
+    ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &saved), 0); /* for what the child writes at exit */
   });
 }
 
