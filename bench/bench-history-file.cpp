@@ -2,8 +2,10 @@
 /* The history file store beside what it stands in for: an append to a
  * history over the file against the same history over lines kept in memory;
  * a first load against reading the file at once and deduplicating it by
- * hand; and eight processes appending to one file at once, against the same
- * processes writing bare lines. Compare the pairs within one run. */
+ * hand; eight processes appending to one file at once, against the same
+ * processes writing bare lines; and an append while a stuck process holds
+ * the lock, against the frame it may take. Compare the pairs within one
+ * run. */
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <glib-object.h>
 #include <glib/gstdio.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vontle/vontle.h>
@@ -289,12 +294,64 @@ BM_BareAppendEightProcesses (benchmark::State &state)
   });
 }
 
+/* -------------------------------------------------------- lock held -- */
+
+/* A process that took the lock and does nothing more (stuck, or stopped):
+ * the time an append takes to give up and return, its line pending. */
+void
+BM_HistoryFileAppendLockHeld (benchmark::State &state)
+{
+  const std::string path = work_dir () + "/held";
+  g_file_set_contents (path.c_str (), "", 0, nullptr);
+  int ready[2];
+  if (pipe (ready) != 0)
+    {
+      state.SkipWithError ("no pipe");
+      return;
+    }
+  const pid_t holder = fork ();
+  if (holder == 0)
+    {
+      const int fd = open (path.c_str (), O_RDONLY | O_CLOEXEC);
+      if (flock (fd, LOCK_EX) == 0 && write (ready[1], "x", 1) == 1)
+        pause ();
+      _exit (1);
+    }
+  char byte;
+  VontleInputHistoryFile *store = vontle_input_history_file_new (path.c_str ());
+  if (read (ready[0], &byte, 1) != 1)
+    state.SkipWithError ("no lock holder");
+  for (auto _ : state)
+    vontle_input_history_io_append (VONTLE_INPUT_HISTORY_IO (store), "line");
+  guint pending;
+  g_object_get (store, "pending", &pending, nullptr);
+  if (pending != state.iterations ())
+    state.SkipWithError ("a line was written past the lock");
+  kill (holder, SIGKILL);
+  waitpid (holder, nullptr, 0);
+  g_object_unref (store);
+  close (ready[0]);
+  close (ready[1]);
+  g_remove (path.c_str ());
+}
+
+/* The floor: one frame of a window at 20 frames a second, the wait the
+ * store allows itself on such a holder. */
+void
+BM_OneFrame (benchmark::State &state)
+{
+  for (auto _ : state)
+    g_usleep (50 * G_TIME_SPAN_MILLISECOND);
+}
+
 BENCHMARK (BM_HistoryFileAppend)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryMemoryLinesAppend)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryFileFirstLoad)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_HandLoadDeduplicated)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_HistoryFileEightProcesses)->Unit (benchmark::kMillisecond)->UseRealTime ();
 BENCHMARK (BM_BareAppendEightProcesses)->Unit (benchmark::kMillisecond)->UseRealTime ();
+BENCHMARK (BM_HistoryFileAppendLockHeld)->Unit (benchmark::kMillisecond)->UseRealTime ();
+BENCHMARK (BM_OneFrame)->Unit (benchmark::kMillisecond)->UseRealTime ();
 
 } // namespace
 

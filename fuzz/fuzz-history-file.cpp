@@ -1,9 +1,10 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* Fuzzer for the history file reader on arbitrary file bytes: no crash, no
- * leak, and the entries are those of a small model of the format. The file
- * is also read in two steps (it grows between them), which must give what
- * one read gives; and the entries, written by a store of their own, read
- * back unchanged. */
+ * leak, and the entries are those of a small model of the format, both from
+ * the line parser fed in two pieces and from a store. The file is also read
+ * in two steps (it grows between them), which must give what one read
+ * gives; and the entries, written by a store of their own, read back
+ * unchanged. */
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <vontle/vontle.h>
 
 #include "fuzz-support.h"
+#include "history-file-format.h"
 
 namespace {
 
@@ -22,9 +24,10 @@ using Lines = std::vector<std::string>;
 
 /* The format as written down: one entry per line; a final carriage return
  * and NUL bytes dropped; \\, \n and \r undone, any other backslash kept;
- * empty lines are no entries; each entry at its newest place. */
+ * empty lines are no entries, nor is a last line without line feed that
+ * starts with a NUL byte (a record cut short). */
 Lines
-model (const std::string &bytes)
+model_lines (const std::string &bytes)
 {
   Lines all;
   size_t start = 0;
@@ -34,6 +37,8 @@ model (const std::string &bytes)
       if (end == std::string::npos)
         end = bytes.size ();
       std::string line = bytes.substr (start, end - start);
+      if (end == bytes.size () && !line.empty () && line[0] == '\0')
+        break;
       start = end + 1;
       if (!line.empty () && line.back () == '\r')
         line.pop_back ();
@@ -54,6 +59,13 @@ model (const std::string &bytes)
       if (!entry.empty ())
         all.push_back (entry);
     }
+  return all;
+}
+
+/* Each entry at its newest place. */
+Lines
+model (const Lines &all)
+{
   std::unordered_map<std::string, size_t> newest;
   for (size_t i = 0; i < all.size (); i++)
     newest[all[i]] = i;
@@ -62,6 +74,24 @@ model (const std::string &bytes)
     if (newest[all[i]] == i)
       entries.push_back (all[i]);
   return entries;
+}
+
+void
+collect (std::string_view entry, void *data)
+{
+  static_cast<Lines *> (data)->emplace_back (entry);
+}
+
+/* The parser alone, fed BYTES in two pieces. */
+Lines
+parse (const std::string &bytes, size_t split)
+{
+  Lines lines;
+  vontle::history_file::LineParser parser (collect, &lines);
+  parser.feed (bytes.data (), split);
+  parser.feed (bytes.data () + split, bytes.size () - split);
+  static_cast<void> (parser.finish ());
+  return lines;
 }
 
 Lines
@@ -116,10 +146,13 @@ LLVMFuzzerTestOneInput (const uint8_t *data, size_t size)
 {
   const std::string bytes (reinterpret_cast<const char *> (data), size);
   const std::string path = work_dir () + "/history", copy = work_dir () + "/copy";
-  const Lines expected = model (bytes);
+  const Lines all = model_lines (bytes);
+  const Lines expected = model (all);
 
   /* In two steps: the first part, then the file grows by the rest. */
   const size_t split = size > 0 ? data[0] % (size + 1) : 0;
+  if (parse (bytes, split) != all)
+    fuzz::mismatch ();
   write_bytes (path, bytes.substr (0, split), "wb");
   g_autoptr (VontleInputHistoryFile) store = unbounded_store (path);
   static_cast<void> (read_store (store));

@@ -18,6 +18,8 @@
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <glib/gstdio.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -227,6 +229,10 @@ TEST_F (InputHistoryFileTest, HandWrittenFilesReadAsTheyShow)
     { std::string ("x\0y\n\0\nz", 7), { "xy", "z" } },
     { "C:\\path\\x\nend\\", { "C:\\path\\x", "end\\" } },
     { "dup\nother\ndup\n", { "other", "dup" } },
+    { "C:\\new\\dir\n", { "C:\new\\dir" } },
+    { std::string ("x\n\0cut short", 13), { "x" } },
+    { std::string ("\0whole\n", 7), { "whole" } },
+    { std::string (3 << 19, 'w') + "\nok\n", { "ok" } }, /* 1.5 MiB, no escapes: too long */
   };
   for (const auto &c : cases)
     {
@@ -247,6 +253,12 @@ TEST_F (InputHistoryFileTest, ALineCutShortIsNeverGluedToTheNext)
   EXPECT_EQ (first.lines (), Lines ({ "abc", "d" }));
   vontle_input_history_reset (second.history);
   EXPECT_EQ (second.lines (), Lines ({ "abc", "d" }));
+
+  /* A last line led by a NUL byte is a record whose writer was killed: the
+   * next append cuts it off. */
+  write_file (path_, std::string ("x\n\0cut short", 13));
+  first.append ("y");
+  EXPECT_EQ (contents_of (path_), "x\ny\n");
 }
 
 TEST_F (InputHistoryFileTest, MadeOnFirstAppendPrivately)
@@ -381,6 +393,63 @@ TEST_F (InputHistoryFileTest, ConcurrentProcessesLoseAndTearNothing)
     }
 }
 
+/* Sixteen writers keeping one entry rewrite the file at nearly every
+ * append, racing each other's rewrites: no append returns with its line
+ * pending. */
+TEST_F (InputHistoryFileTest, ManyWritersRewritingLeaveNothingPending)
+{
+  pid_t children[16];
+  for (int p = 0; p < 16; p++)
+    if ((children[p] = fork ()) == 0)
+      {
+        Store store (path_, 1);
+        int left_pending = 0;
+        for (int i = 0; i < 60; i++)
+          {
+            store.append (std::to_string (p).append ("-").append (std::to_string (i)));
+            left_pending += pending_of (store.file) > 0 ? 1 : 0;
+          }
+        exit (left_pending);
+      }
+  for (pid_t pid : children)
+    {
+      int status;
+      ASSERT_EQ (waitpid (pid, &status, 0), pid);
+      EXPECT_EQ (status, 0) << "appends left pending";
+    }
+}
+
+/* A lock held by a process that does nothing: the append gives up waiting,
+ * keeps its line and says why; flush writes it once the holder is gone. */
+TEST_F (InputHistoryFileTest, ALockHeldWithoutProgressIsWaitedForBriefly)
+{
+  write_file (path_, "old\n");
+  int ready[2];
+  ASSERT_EQ (pipe (ready), 0);
+  const pid_t holder = fork ();
+  ASSERT_NE (holder, -1);
+  if (holder == 0)
+    {
+      const int fd = open (path_.c_str (), O_RDONLY);
+      if (flock (fd, LOCK_EX) != 0 || write (ready[1], "x", 1) != 1)
+        _exit (1);
+      pause ();
+    }
+  char byte;
+  ASSERT_EQ (read (ready[0], &byte, 1), 1);
+  LogPipe log;
+  alarm (30); /* a wait without bound ends the test */
+  Store store (path_);
+  store.append ("new");
+  alarm (0);
+  EXPECT_EQ (pending_of (store.file), 1u);
+  EXPECT_THAT (testing::PrintToString (log.Take ()), HasSubstr ("makes no progress"));
+  kill (holder, SIGKILL);
+  waitpid (holder, nullptr, 0);
+  EXPECT_TRUE (vontle_input_history_file_flush (store.file, nullptr));
+  EXPECT_EQ (contents_of (path_), "old\nnew\n");
+}
+
 /* SIGKILL at random moments of appends and rewrites: the file always reads,
  * and holds every line whose append returned (as far as max-entries keeps
  * it); only the line in flight may be missing or present. */
@@ -494,6 +563,20 @@ TEST_F (InputHistoryFileTest, FailingWritesKeepLinesPendingUntilTheDiskWorks)
   ASSERT_EQ (recovered.size (), 1u) << testing::PrintToString (recovered);
   EXPECT_THAT (recovered[0], HasSubstr ("written again"));
   EXPECT_TRUE (vontle_input_history_file_flush (store.file, nullptr));
+
+  /* With SIGXFSZ as the application left it, which ends the process: a
+   * write past the limit is not even tried. */
+  in_child ([&] {
+    LogPipe child_log;
+    struct rlimit tight = saved;
+    tight.rlim_cur = 14;
+    ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &tight), 0);
+    store.append ("too long now");
+    EXPECT_EQ (pending_of (store.file), 1u);
+    EXPECT_EQ (contents_of (path_), "a\nbb\nc\na\nd\n");
+    EXPECT_THAT (testing::PrintToString (child_log.Take ()), HasSubstr (g_strerror (EFBIG)));
+    ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &saved), 0); /* for what the child writes at exit */
+  });
 }
 
 /* The directory taken away: removed, it is made again; replaced by a file,
@@ -653,12 +736,20 @@ TEST_F (InputHistoryFileTest, HugeAndEmptyLinesAreNotEntries)
   const Lines logged = log.Take (); /* the skipped line again, then the refusal */
   ASSERT_EQ (logged.size (), 2u);
   EXPECT_THAT (logged[1], HasSubstr ("too long"));
+
+  const std::string backslashes (600 << 10, '\\');
+  store.append (backslashes);
+  EXPECT_EQ (pending_of (store.file), 0u);
+  EXPECT_TRUE (read_fresh (path_).back () == backslashes);
+  log.Take ();
 }
 
 TEST_F (InputHistoryFileTest, RefusesWhatIsNoStore)
 {
   EXPECT_EQ (vontle_input_history_file_new (nullptr), nullptr);
   ExpectCritical ("vontle_input_history_file_new", "path != NULL");
+  EXPECT_EQ (vontle_input_history_file_new ("~vontle-no-such-user/history"), nullptr);
+  ExpectCritical ("vontle_input_history_file_new", "absolute != NULL");
   g_autoptr (GObject) other = static_cast<GObject *> (g_object_new (G_TYPE_OBJECT, nullptr));
   EXPECT_EQ (vontle_input_history_file_get_path (reinterpret_cast<VontleInputHistoryFile *> (other)), nullptr);
   ExpectCritical ("vontle_input_history_file_get_path", "VONTLE_IS_INPUT_HISTORY_FILE (file)");
@@ -713,6 +804,89 @@ TEST_F (InputHistoryFileTest, RewriteKeepsASymlinkAndLeavesNoTemporary)
   while (const char *name = g_dir_read_name (listing))
     names.emplace_back (name);
   EXPECT_EQ (names, std::vector<std::string> ({ "history" }));
+
+  /* A store that never rewrites removes them at its first write. */
+  const std::string stale = real_dir + "/.history.vontle-Stale456";
+  write_file (stale, "left by a process killed in a rewrite");
+  Store (link, 0).append ("one more");
+  EXPECT_FALSE (g_file_test (stale.c_str (), G_FILE_TEST_EXISTS));
+}
+
+/* A rewrite by another user (root) keeps the file's owner, group and mode.
+ * Where it cannot (the owner is no member of the file's group), the file
+ * grows instead, the rewrite is tried ever more rarely, and its recovery is
+ * logged. */
+TEST_F (InputHistoryFileTest, RewriteKeepsOwnerGroupAndModeOrWaits)
+{
+  if (geteuid () != 0)
+    GTEST_SKIP () << "handing a file to another user needs root";
+  GiveAway ();
+  write_file (path_, "");
+  ASSERT_EQ (chown (path_.c_str (), nobody, nobody), 0);
+  ASSERT_EQ (chmod (path_.c_str (), 0640), 0);
+  Store (path_, 1).append ("a"), Store (path_, 1).append ("b"), Store (path_, 1).append ("c");
+  struct stat st;
+  ASSERT_EQ (stat (path_.c_str (), &st), 0);
+  EXPECT_EQ (contents_of (path_), "c\n");
+  EXPECT_TRUE (st.st_uid == nobody && st.st_gid == nobody && (st.st_mode & 0777) == 0640) << st.st_mode;
+
+  constexpr gid_t no_members = 12345;
+  ASSERT_EQ (chown (path_.c_str (), nobody, no_members), 0);
+  in_child ([&] {
+    const int watch = inotify_init1 (IN_NONBLOCK);
+    ASSERT_GE (inotify_add_watch (watch, dir_.c_str (), IN_CREATE), 0);
+    LogPipe log;
+    Store store (path_, 1);
+    for (int i = 0; i < 20; i++)
+      store.append ("x" + std::to_string (i));
+    /* Each try makes a temporary file (names of one length): four tries in
+     * twenty appends. */
+    alignas (struct inotify_event) char events[8192];
+    const ssize_t length = read (watch, events, sizeof events);
+    ASSERT_GT (length, 0);
+    EXPECT_EQ (length / (sizeof (struct inotify_event) + reinterpret_cast<struct inotify_event *> (events)->len), 4u);
+    EXPECT_EQ (read_fresh (path_).size (), 21u);
+
+    ASSERT_EQ (chown (path_.c_str (), static_cast<uid_t> (-1), getgid ()), 0);
+    for (int i = 20; i < 40; i++)
+      store.append ("x" + std::to_string (i));
+    EXPECT_EQ (contents_of (path_), "x38\nx39\n");
+    EXPECT_THAT (log.Take (), ElementsAre (HasSubstr ("Cannot shorten"), HasSubstr ("can be shortened again")));
+    close (watch);
+  }, true);
+}
+
+/* In a directory that everyone can write, another user's link named like
+ * the history is not followed, nor another user's file written: the lines
+ * stay pending. The store's own user's link is followed. */
+TEST_F (InputHistoryFileTest, OtherUsersLinksAndFilesInSharedDirectoriesAreNotWritten)
+{
+  if (geteuid () != 0)
+    GTEST_SKIP () << "planting another user's link needs root";
+  const std::string shared = dir_ + "/shared", victim = dir_ + "/victim", path = shared + "/history";
+  ASSERT_EQ (g_mkdir (shared.c_str (), 0700), 0);
+  ASSERT_EQ (chmod (shared.c_str (), 01777), 0);
+  write_file (victim, "precious\n");
+  ASSERT_EQ (symlink (victim.c_str (), path.c_str ()), 0);
+  ASSERT_EQ (lchown (path.c_str (), nobody, nobody), 0);
+  LogPipe log;
+  Store store (path);
+  store.append ("x");
+  EXPECT_EQ (pending_of (store.file), 1u);
+  EXPECT_EQ (store.lines (), Lines ({ "precious", "x" }));
+  ASSERT_EQ (lchown (path.c_str (), 0, 0), 0);
+  EXPECT_TRUE (vontle_input_history_file_flush (store.file, nullptr));
+  EXPECT_EQ (contents_of (victim), "precious\nx\n");
+
+  ASSERT_EQ (g_remove (path.c_str ()), 0);
+  write_file (path, "");
+  ASSERT_EQ (chown (path.c_str (), nobody, nobody), 0);
+  store.append ("y");
+  EXPECT_EQ (pending_of (store.file), 1u);
+  EXPECT_EQ (contents_of (path), "");
+  EXPECT_THAT (log.Take (), ElementsAre (HasSubstr ("another user's symbolic link"), HasSubstr ("written again"),
+                                         HasSubstr ("belongs to another user")));
+  ASSERT_EQ (chown (path.c_str (), 0, 0), 0);
 }
 
 /* -------------------------------------------------------------- reading -- */
@@ -749,6 +923,13 @@ TEST_F (InputHistoryFileTest, ReadsOnlyWhatWasAppendedUntilTheFileIsTruncated)
   fclose (appending);
   vontle_input_history_reset (store.history);
   EXPECT_EQ (store.lines (), Lines ({ "q" }));
+
+  write_file (path_, "a\nb\nc\n");
+  Store kept_one (path_, 1);
+  EXPECT_EQ (kept_one.lines (), Lines ({ "c" }));
+  g_object_set (kept_one.file, "max-entries", 0u, nullptr);
+  vontle_input_history_reset (kept_one.history);
+  EXPECT_EQ (kept_one.lines (), Lines ({ "a", "b", "c" }));
 }
 
 } // namespace

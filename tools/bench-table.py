@@ -67,11 +67,14 @@ PAIRS = [
      "BM_HistoryFileFirstLoad", "BM_HandLoadDeduplicated", 2.0),
     ("history file, 8 processes x 1 000 appends, wall time, vs bare O_APPEND writes (reference)",
      "BM_HistoryFileEightProcesses", "BM_BareAppendEightProcesses", None),
+    ("history file append while a stuck process holds the lock, wall time, vs one 50 ms frame",
+     "BM_HistoryFileAppendLockHeld", "BM_OneFrame", 1.2),
 ]
 
-# Rows whose work runs in child processes compare wall time: the parent's
-# CPU time would leave it out.
-WALL_TIME = {"BM_HistoryFileEightProcesses", "BM_BareAppendEightProcesses"}
+# Rows whose work runs in child processes, or that wait, compare wall time:
+# the parent's CPU time would leave it out.
+WALL_TIME = {"BM_HistoryFileEightProcesses", "BM_BareAppendEightProcesses",
+             "BM_HistoryFileAppendLockHeld", "BM_OneFrame"}
 
 
 def load_run(directory):

@@ -34,26 +34,50 @@ G_BEGIN_DECLS
  * Read gives what the same history would hold in memory after the same
  * appends: every entry once, at the place of its newest occurrence, oldest
  * first, and no more than [property@Vontle.InputHistoryFile:max-entries] of
- * the newest. An empty line, and a line longer than 1 MiB, is not stored.
+ * the newest. An empty line, and a line longer than 1 MiB (counted before
+ * escaping), is not stored.
  *
  * The file is UTF-8 text with one entry per line. A backslash, a line feed
- * and a carriage return inside an entry are written as `\\`, `\n` and `\r`;
- * a file written by hand reads as the lines it shows, and a `\r` before the
- * line feed, empty lines and NUL bytes are left out. The file (mode 0600)
- * and any missing directory (0700) are made at the first append.
+ * and a carriage return inside an entry are written as `\\`, `\n` and `\r`,
+ * and read back so: in a file written by hand, `\\`, `\n` and `\r` stand
+ * for a backslash, a line feed and a carriage return, while a backslash
+ * before any other character, or at the end of a line, is itself (so
+ * `C:\new\dir` reads as `C:`, a line feed, then `ew\dir`). A `\r` before
+ * the line feed, empty lines and NUL bytes are left out. A last line that
+ * starts with a NUL byte and has no line feed is a record whose writer was
+ * killed: it is no entry, and the next append removes it. The file (mode
+ * 0600) and any missing directory (0700) are made at the first append.
  *
  * Every entry is written with one `write` under an advisory lock on the
- * file. Once the file holds more than twice max-entries lines, it is
+ * file, never past the process's file size limit. A record that a kill could
+ * cut short (one that does not fit in what is left of a 4 KiB page of the
+ * file) starts with a NUL byte, so that no part of it ever reads as an
+ * entry. Once the file holds more than twice max-entries lines, it is
  * rewritten into a new file in the same directory that replaces it in one
- * rename, so a crash leaves the old file or the new one; a history path that
- * is a symbolic link stays one, and its target is rewritten.
+ * rename, so a crash leaves the old file or the new one; the new file gets
+ * the owner, group and mode of the old one, and where it cannot (another
+ * user's file), the file is not rewritten and keeps growing. A history path
+ * that is a symbolic link stays one, and its target is rewritten. In a
+ * directory that other users can write, the store follows no symbolic link
+ * and writes no file that belongs to another user (neither the process's
+ * nor the directory owner's): the lines then stay pending, as below.
+ *
+ * An append waits for the lock as long as the file keeps changing (other
+ * writers getting on), then at most 50 ms on a holder that makes no
+ * progress (a stuck or stopped process), or 1 s on one that runs (or waits
+ * for its disk) without changing the file; the line then stays pending.
+ * vontle_input_history_file_flush() and the last try when the store is
+ * finalized wait 3 s and 10 s in those cases. Reading waits as an append
+ * does.
  *
  * When a line cannot be written (a full disk, a file size limit, a directory
  * that cannot be written), the store keeps it: read still returns it, it
  * counts in [property@Vontle.InputHistoryFile:pending], and the next append
  * or vontle_input_history_file_flush() writes it. The first failure of such
  * a run is logged as an error with the path and the system's reason, and so
- * is the write that succeeds again. A file that cannot be read (a directory,
+ * is the write that succeeds again; a rewrite that fails is tried again
+ * after ever more appends, and both its failure and its recovery are logged
+ * once. A file that cannot be read (a directory,
  * a FIFO, a device, no permission) is logged the same way, once until it can
  * be read again, and the history then holds the lines that it held before.
  *
@@ -93,7 +117,8 @@ G_DECLARE_FINAL_TYPE (VontleInputHistoryFile, vontle_input_history_file, VONTLE,
  *
  * The file, as an absolute path: a leading `~` or `~user` is expanded, and a
  * relative path is taken from the current directory when the store is made,
- * as vontle_fix_path() does.
+ * as vontle_fix_path() does. A `~user` that names no user leaves no path
+ * (see vontle_input_history_file_new()).
  */
 
 /**
@@ -126,7 +151,8 @@ G_DECLARE_FINAL_TYPE (VontleInputHistoryFile, vontle_input_history_file, VONTLE,
  * Makes a store for the history file @path. Nothing is created on disk until
  * the first line is appended.
  *
- * Returns: (transfer full): a new store
+ * Returns: (transfer full) (nullable): a new store, or %NULL (with a critical
+ *   warning) when @path starts with `~user` for a user that does not exist
  */
 VONTLE_AVAILABLE_IN_ALL
 VontleInputHistoryFile *vontle_input_history_file_new (const char *path) G_GNUC_WARN_UNUSED_RESULT;

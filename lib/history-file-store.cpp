@@ -1,0 +1,417 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+/* The file holds one record per line (history-file-format.h). Records are
+ * only ever appended, each with one write under an exclusive lock; readers
+ * take a shared lock, so they never see half a record of a live writer. The
+ * file is rewritten (new file, sync, rename) once it holds more than twice
+ * the entries kept. A store remembers the entries it parsed and where it
+ * stopped, so that a file that has only grown costs the new bytes alone.
+ *
+ * Like the rest of the library, these units need no C++ runtime: their
+ * containers are GLib's, owned through small holders. */
+#include "history-file-store.h"
+
+#include "history-file-format.h"
+#include "history-file-posix.h"
+#include "list-private.h"
+#include "vontle-private.h"
+
+#include <memory>
+#include <utility>
+
+namespace vontle::history_file {
+
+namespace {
+
+constexpr size_t chunk_bytes = size_t { 64 } << 10;
+
+/* The kernel copies a write page by page and stops between pages for a
+ * fatal signal: a record within one page is written whole or not at all. */
+constexpr off_t page_bytes = 4096;
+
+/* The longest pause, in appends, between tries of a rewrite that fails. */
+constexpr size_t longest_rewrite_delay = 1024;
+
+/* An array from g_new. */
+template <typename T> using Array = std::unique_ptr<T[], vontle::GFreeDeleter>;
+
+void
+add_entry (std::string_view entry, void *data)
+{
+  auto *store = static_cast<Store *> (data);
+  store->entries.add (entry, store->max_entries);
+}
+
+/* Brings the entries up to date with the open file FD (locked by the
+ * caller): the new bytes only when the file has only grown, else all of
+ * it. */
+bool
+catch_up (Store &store, int fd, GError **error)
+{
+  struct stat st;
+  if (fstat (fd, &st) != 0)
+    return fail_step (error, "looking at it");
+  off_t offset = store.mark.resume_point (fd, st);
+  size_t records = store.mark.records ();
+  bool ends_open = store.mark.ends_open ();
+  if (offset < 0)
+    {
+      store.entries.clear ();
+      offset = records = 0;
+      ends_open = false;
+    }
+  store.mark.forget ();
+
+  const off_t start = offset;
+  LineParser parser (add_entry, &store);
+  g_autofree char *buffer = static_cast<char *> (g_malloc (chunk_bytes));
+  for (;;)
+    {
+      const ssize_t got = read_at (fd, buffer, chunk_bytes, offset);
+      if (got < 0)
+        return fail_step (error, "reading");
+      if (got == 0)
+        break;
+      parser.feed (buffer, static_cast<size_t> (got));
+      offset += got;
+    }
+  switch (parser.finish ())
+    {
+    case LineParser::End::closed:
+      ends_open = ends_open && offset == start;
+      break;
+    case LineParser::End::open:
+      ends_open = true;
+      break;
+    case LineParser::End::unfinished:
+      /* The next parse starts on that line again: its writer may yet be
+       * followed by one that cuts it off. */
+      offset = start + static_cast<off_t> (parser.line_start ());
+      ends_open = false;
+      break;
+    }
+  store.skipped += parser.oversized ();
+  store.mark.mark (fd, st, offset, ends_open, records + parser.records ());
+  return true;
+}
+
+/* ------------------------------------------------------------- logging -- */
+
+void
+report_read (Store &store, const GError *error)
+{
+  if (!store.reading.turns (error != nullptr))
+    return;
+  if (error != nullptr)
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot read the history file '%s': %s. The history keeps the lines it has.",
+                     store.path, error->message);
+  else
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "The history file '%s' can be read again.", store.path);
+}
+
+/* After a parse, once the file is unlocked: a host's logger may write to
+ * this very history. */
+void
+report_skipped (Store &store)
+{
+  if (store.skipped > 0)
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "History file '%s': skipped %zu line(s) longer than %zu bytes.", store.path,
+                     std::exchange (store.skipped, 0), max_entry_bytes);
+}
+
+void
+report_rewrite (Store &store, const GError *error)
+{
+  if (!store.rewriting.turns (error != nullptr))
+    return;
+  if (error != nullptr)
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot shorten the history file '%s': %s. It keeps growing meanwhile.",
+                     store.path, error->message);
+  else
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "The history file '%s' can be shortened again.", store.path);
+}
+
+/* ---------------------------------------------------------------- read -- */
+
+/* Updates the entries from the file when it may have changed since the last
+ * parse. */
+bool
+refresh (Store &store, GError **error)
+{
+  struct stat st;
+  if (stat (store.path, &st) != 0)
+    {
+      /* No file, or a file where a directory should be: nothing stored. */
+      if (errno != ENOENT && errno != ENOTDIR)
+        return fail_step (error, "looking at it");
+      store.entries.clear (); /* nothing stored (any more) */
+      store.mark.forget ();
+      return true;
+    }
+  if (store.mark.unchanged (st))
+    return true;
+  Fd fd;
+  return open_locked (store.path, Access::read, append_patience, fd, &st, error) && catch_up (store, fd.get (), error);
+}
+
+/* The entries followed by the pending lines, each at its newest place, at
+ * most max-entries. */
+VontleList *
+entries_with_pending (const Store &store)
+{
+  const size_t pending = store.pending_count ();
+  /* The pending lines, newest first, each once: they end the list. */
+  const Array<const char *> tail (g_new (const char *, pending));
+  size_t tail_length = 0;
+  g_autoptr (GHashTable) newer = pending > 0 ? g_hash_table_new (g_str_hash, g_str_equal) : nullptr;
+  for (size_t i = pending; i-- > 0;)
+    {
+      auto *line = static_cast<char *> (store.pending->pdata[i]);
+      if (g_hash_table_add (newer, line))
+        tail[tail_length++] = line;
+    }
+
+  /* Copies of the entries (their text is NUL-terminated), then of the tail
+   * oldest first; those before the last max-entries are dropped again. */
+  const Array<void *> copies (g_new (void *, store.entries.size () + tail_length));
+  size_t length = 0;
+  store.entries.for_each ([&] (std::string_view entry) {
+    if (newer == nullptr || !g_hash_table_contains (newer, entry.data ()))
+      copies[length++] = const_cast<char *> (entry.data ());
+  });
+  for (size_t i = tail_length; i-- > 0;)
+    copies[length++] = const_cast<char *> (tail[i]);
+
+  const size_t max = store.max_entries;
+  const size_t first = max > 0 && length > max ? length - max : 0;
+  if (first == length)
+    return nullptr;
+  VontleList *list = vontle_list_new_with_free (g_free);
+  if (list == nullptr)
+    return nullptr;
+  for (size_t i = first; i < length; i++)
+    copies[i] = g_strdup (static_cast<const char *> (copies[i]));
+  vontle::list_append_all (list, copies.get () + first, length - first);
+  return list;
+}
+
+/* ------------------------------------------------------------- rewrite -- */
+
+/* Writes the entries into FD, a new file. */
+bool
+fill_with_entries (int fd, void *data, GError **error)
+{
+  const auto &store = *static_cast<const Store *> (data);
+  const String buffer { g_string_sized_new (chunk_bytes) };
+  bool ok = true;
+  off_t total = 0;
+  const auto flush = [&] () {
+    ok = ok && write_at (fd, total, view_of (buffer.get ()), error);
+    total += static_cast<off_t> (buffer->len);
+    g_string_truncate (buffer.get (), 0);
+  };
+  store.entries.for_each ([&] (std::string_view entry) {
+    append_escaped (buffer.get (), entry);
+    g_string_append_c (buffer.get (), '\n');
+    if (buffer->len >= chunk_bytes)
+      flush ();
+  });
+  flush ();
+  return ok;
+}
+
+/* Replaces the file (CURRENT, under the caller's exclusive lock) with one
+ * that holds the entries alone. */
+bool
+rewrite (Store &store, const struct stat &current, GError **error)
+{
+  Fd made;
+  struct stat made_st;
+  if (!replace (store.path, current, fill_with_entries, &store, made, &made_st, error))
+    return false;
+  store.mark.mark (made.get (), made_st, made_st.st_size, false, store.entries.size ());
+  return true;
+}
+
+/* Whether a rewrite is to be tried now: after a failure, the next try waits
+ * for twice as many appends as the last. */
+bool
+rewrite_may_try (Store &store)
+{
+  if (store.rewrite_wait == 0)
+    return true;
+  store.rewrite_wait--;
+  return false;
+}
+
+void
+note_rewrite (Store &store, bool ok)
+{
+  store.rewrite_delay = ok ? 0 : MIN (MAX (store.rewrite_delay * 2, size_t { 1 }), longest_rewrite_delay);
+  store.rewrite_wait = store.rewrite_delay;
+}
+
+/* --------------------------------------------------------------- write -- */
+
+/* Where the last line of FD (SIZE bytes, no line feed at the end) starts;
+ * -1 when that is further back than any record reaches. */
+off_t
+last_line_start (int fd, off_t size)
+{
+  char buffer[4096];
+  const off_t reach = static_cast<off_t> (max_record_bytes) + 1;
+  const off_t floor = size > reach ? size - reach : 0;
+  for (off_t end = size; end > floor;)
+    {
+      const auto n = static_cast<size_t> (MIN (static_cast<off_t> (sizeof buffer), end - floor));
+      const off_t start = end - static_cast<off_t> (n);
+      if (read_at (fd, buffer, n, start) != static_cast<ssize_t> (n))
+        return -1;
+      for (size_t i = n; i-- > 0;)
+        if (buffer[i] == '\n')
+          return start + static_cast<off_t> (i) + 1;
+      end = start;
+    }
+  return floor == 0 ? 0 : -1;
+}
+
+/* Makes the end of FD (SIZE bytes, locked for writing) a place where a
+ * record may start: a record cut short by a killed writer is cut off, a
+ * hand-written last line without line feed is to be ended (*LINE_OPEN).
+ * Returns the size then. */
+off_t
+prepare_end (int fd, off_t size, bool *line_open)
+{
+  *line_open = false;
+  char last = '\n';
+  if (size == 0 || read_at (fd, &last, 1, size - 1) != 1 || last == '\n')
+    return size;
+  const off_t start = last_line_start (fd, size);
+  char first;
+  if (start >= 0 && read_at (fd, &first, 1, start) == 1 && first == unfinished_mark && ftruncate (fd, start) == 0)
+    return start;
+  *line_open = true;
+  return size;
+}
+
+/* The pending lines, oldest first, one write each, at the end of FD (open
+ * for appending and locked; SIZE bytes long). The written lines leave the
+ * pending ones; returns how many they were. */
+size_t
+write_records (Store &store, int fd, off_t size, bool *ok, GError **error)
+{
+  bool line_open;
+  size = prepare_end (fd, size, &line_open);
+  size_t written = 0;
+  const String record { g_string_new (nullptr) };
+  *ok = true;
+  while (written < store.pending_count ())
+    {
+      /* After a line without line feed the record starts on a line of its
+       * own, so that two entries are never glued together. */
+      g_string_assign (record.get (), line_open ? "\n" : "");
+      append_escaped (record.get (), static_cast<const char *> (store.pending->pdata[written]));
+      g_string_append_c (record.get (), '\n');
+      if (size % page_bytes + static_cast<off_t> (record->len) > page_bytes)
+        g_string_insert_c (record.get (), line_open ? 1 : 0, unfinished_mark);
+      if (!append_whole (fd, size, view_of (record.get ()), error))
+        {
+          *ok = false;
+          break;
+        }
+      size += static_cast<off_t> (record->len);
+      line_open = false;
+      written++;
+    }
+  g_ptr_array_remove_range (store.pending.get (), 0, static_cast<guint> (written));
+  return written;
+}
+
+} // namespace
+
+Store::Store () : pending (g_ptr_array_new_with_free_func (g_free)) {}
+
+Store::~Store ()
+{
+  g_free (path);
+}
+
+void
+set_max_entries (Store &store, guint max_entries)
+{
+  store.max_entries = max_entries;
+  store.entries.trim (max_entries);
+  store.mark.forget ();
+}
+
+VontleList *
+read_entries (Store &store)
+{
+  if (store.path != nullptr)
+    {
+      g_autoptr (GError) error = nullptr;
+      refresh (store, &error);
+      report_skipped (store);
+      report_read (store, error);
+    }
+  return entries_with_pending (store);
+}
+
+bool
+write_pending (Store &store, const Patience &patience, size_t *written, GError **error)
+{
+  *written = 0;
+  if (store.pending_count () == 0)
+    return true;
+  if (store.path == nullptr)
+    {
+      g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_INVALID_ARGUMENT, "the store has no path");
+      return false;
+    }
+  Fd fd;
+  struct stat locked;
+  if (!open_locked (store.path, Access::append, patience, fd, &locked, error))
+    return false;
+  if (!std::exchange (store.swept, true))
+    remove_stale_temporaries (store.path);
+  bool ok;
+  *written = write_records (store, fd.get (), locked.st_size, &ok, error);
+  /* The lines are in the file either way; only their surviving a crash of
+   * the system is in doubt. */
+  const int sync_error = *written > 0 && store.sync && fsync (fd.get ()) != 0 ? errno : 0;
+
+  g_autoptr (GError) read_error = nullptr;
+  g_autoptr (GError) rewrite_error = nullptr;
+  const bool parsed = catch_up (store, fd.get (), &read_error);
+  const bool rewrite_due = parsed && store.max_entries > 0
+                           && store.mark.records () > 2 * static_cast<size_t> (store.max_entries)
+                           && rewrite_may_try (store);
+  if (rewrite_due)
+    note_rewrite (store, rewrite (store, locked, &rewrite_error));
+  /* Unlocked before anything is logged: a host's logger may write to this
+   * very history. */
+  fd.reset ();
+  if (sync_error != 0)
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot sync the history file '%s': %s.", store.path, g_strerror (sync_error));
+  report_skipped (store);
+  report_read (store, read_error);
+  if (rewrite_due)
+    report_rewrite (store, rewrite_error);
+  return ok;
+}
+
+void
+report_write (Store &store, const GError *error, size_t written)
+{
+  if (!store.writing.turns (error != nullptr))
+    return;
+  if (error != nullptr)
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR,
+                     "Cannot write to the history file '%s': %s. %zu line(s) kept in memory, "
+                     "to be written at the next append.",
+                     store.path, error->message, store.pending_count ());
+  else
+    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "The history file '%s' can be written again: %zu kept line(s) written.",
+                     store.path, written);
+}
+
+} // namespace vontle::history_file

@@ -1,0 +1,78 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+/* The history file store's work: reading the file into the entry set,
+ * writing the pending lines, shortening the file, and logging each run of
+ * failures once. The GObject in input-history-file.cpp drives it. Not
+ * installed. */
+#pragma once
+
+#include "history-file-entries.h"
+#include "history-file-mark.h"
+#include "history-file-posix.h"
+
+#include <cstddef>
+
+#include <gio/gio.h>
+#include <vontle/datastructures.h>
+
+namespace vontle::history_file {
+
+/* A run of failures is logged at its first failure and at the success that
+ * ends it, not at every step in between. */
+class FailureLatch
+{
+public:
+  /* Records an outcome; whether it begins or ends a run. */
+  bool
+  turns (bool failed)
+  {
+    const bool turned = failed != failing_;
+    failing_ = failed;
+    return turned;
+  }
+
+private:
+  bool failing_ = false;
+};
+
+struct Store
+{
+  Store ();
+  Store (const Store &) = delete;
+  Store &operator= (const Store &) = delete;
+  ~Store ();
+
+  [[nodiscard]] size_t pending_count () const { return pending->len; }
+
+  char *path = nullptr; /* absolute, or null when made without one */
+  guint max_entries = 0;
+  bool sync = false;
+  Entries entries;      /* as of the last parse */
+  PtrArray pending;     /* lines not yet written, oldest first */
+  ReadMark mark;        /* what that parse covered */
+  size_t skipped = 0;   /* lines too long, passed over since last logged */
+  bool swept = false;   /* stale temporaries removed */
+  size_t rewrite_delay = 0; /* appends between tries of a failing rewrite */
+  size_t rewrite_wait = 0;  /* appends before the next try */
+  FailureLatch reading, writing, rewriting;
+};
+
+/* Changes how many entries the store keeps: fewer are cut at once, more
+ * come back from the file at the next read. */
+void set_max_entries (Store &store, guint max_entries);
+
+/* The entries, brought up to date with the file (a failure is logged),
+ * followed by the pending lines: as the history would hold them after
+ * appending those. Null when there are none. */
+VontleList *read_entries (Store &store);
+
+/* Writes the pending lines, waiting for the lock as PATIENCE says; then,
+ * still under the lock, parses what the file gained and shortens it when it
+ * is due. *WRITTEN: how many lines went. False, with ERROR set, while lines
+ * remain pending. */
+bool write_pending (Store &store, const Patience &patience, size_t *written, GError **error);
+
+/* Logs the first failure of a run of writes (ERROR), and the write that
+ * ends it. */
+void report_write (Store &store, const GError *error, size_t written);
+
+} // namespace vontle::history_file
