@@ -1,0 +1,52 @@
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+/* The input history's private state, shared by the object's unit and the
+ * navigation step's. Not installed. */
+#pragma once
+
+#include "vontle-private.h"
+
+/* The walk, as the steps keep it. n is the size of the entry list when a
+ * step runs; index n is the bottom, just past the newest entry.
+ *  - position: where the walk stands, 0..n; the next step moves from here.
+ *    It may lie past the end when the list was shortened through the lent
+ *    list, which the next step reports.
+ *  - match_position: the entry the walk last returned, or n when it stands at
+ *    the bottom (a new walk, or a step past the newest entry). A walk whose
+ *    match_position is n begins anew on the next step.
+ *  - saved_line: what was typed when the walk began, the prefix every entry
+ *    is tested against and what a step past the newest entry returns; null
+ *    only before the first step (or when the host passed null).
+ *  - reset_pending: set at creation and by every reset; the next step begins
+ *    a new walk from the bottom and goes toward older entries whichever way it
+ *    was asked. A match, or reaching the oldest entry, clears it. */
+struct VontleInputHistoryPrivate
+{
+  VontleList *entries;      /* owns its strings; oldest first */
+  size_t position;
+  size_t match_position;
+  VontleInputHistoryIO *io; /* one reference, or null */
+  char *saved_line;
+  /* Counts the reloads begun, so that a reload can tell that the reader/writer
+   * ran another one (appended to this history, say) while it read. */
+  guint64 reload_generation;
+  /* A reload whose emptying of the list is not reported yet: reported as a
+   * removal of everything when the reload's read changes the list itself. */
+  guint64 unreported_reload;
+  size_t unreported_size;
+  /* The reader/writer's storage changed during a walk: reloaded once the
+   * walk ends or is left alone (checked by deferred_reload). */
+  GSource *deferred_reload;
+  gint64 last_step_time;
+  bool on_entry; /* the last step returned an entry, not the saved line */
+  bool reset_pending;
+};
+
+namespace vontle {
+
+VontleInputHistoryPrivate *input_history_private (VontleInputHistory *history);
+
+} // namespace vontle
+
+/* The class's default next and previous slots: the prefix walk. */
+const char *vontle_input_history_real_next (VontleInputHistory *history, const char *line);
+const char *vontle_input_history_real_previous (VontleInputHistory *history, const char *line);
