@@ -7,7 +7,8 @@
  * Ownership
  *   List, ListIterator, Node    move-only; each frees what it holds
  *   Template, InputHistory,     one GObject reference each: a copy takes
- *   InputHistoryFile            another (g_object_ref), a move steals it
+ *   InputHistoryFile,           another (g_object_ref), a move steals it
+ *   InputHistoryModel
  *   UniqueString                a string the caller owns (g_free)
  *   ListView<T>, NodeRef        borrowed; they never free anything (a Node
  *                               is no NodeRef: it lends one, ref ())
