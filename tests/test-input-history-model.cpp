@@ -129,6 +129,18 @@ TEST_F (HistoryModelTest, ItemsChangedTellsEveryChangeInTheSmallestTerms)
       },
       /* The reload's emptying is told before the nested append. */
       { { 0, 4, 4 }, { 0, 4, 0 }, { 0, 0, 1 }, { 1, 0, 4 }, { 0, 5, 5 } } },
+    { "lent list edited, and reported",
+      [] (auto *h, auto &, auto &) {
+        vontle_list_append (vontle_input_history_list (h), g_strdup ("p"));
+        vontle_input_history_entries_changed (h, 5, 0, 1);
+      },
+      { { 0, 0, 1 } } },
+    { "a report that does not fit: the model starts over",
+      [] (auto *h, auto &, auto &) {
+        vontle_list_append (vontle_input_history_list (h), g_strdup ("q"));
+        vontle_input_history_entries_changed (h, 99, 0, 1);
+      },
+      { { 0, 6, 7 } } },
   };
   for (const Case &c : cases)
     {
@@ -138,6 +150,40 @@ TEST_F (HistoryModelTest, ItemsChangedTellsEveryChangeInTheSmallestTerms)
       EXPECT_EQ (mirror.items, newest_first (history)) << c.what;
       EXPECT_EQ (items_of (G_LIST_MODEL (model)), mirror.items) << c.what;
     }
+}
+
+TEST_F (HistoryModelTest, AnswersAsAListModelAndRefusesWhatIsNone)
+{
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (nullptr);
+  vontle_input_history_append (history, "a");
+  g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+  EXPECT_EQ (g_list_model_get_item_type (G_LIST_MODEL (model)), VONTLE_TYPE_INPUT_HISTORY_ENTRY);
+  EXPECT_EQ (g_list_model_get_item (G_LIST_MODEL (model), 1), nullptr);
+  g_autoptr (VontleInputHistory) held = nullptr;
+  g_object_get (model, "history", &held, nullptr);
+  EXPECT_EQ (held, history);
+
+  g_autoptr (GObject) entry = G_OBJECT (g_list_model_get_item (G_LIST_MODEL (model), 0));
+  g_autoptr (GParamSpec) bogus
+    = g_param_spec_ref_sink (g_param_spec_int ("bogus", nullptr, nullptr, 0, 1, 0, G_PARAM_READWRITE));
+  g_auto (GValue) value = G_VALUE_INIT;
+  g_value_init (&value, G_TYPE_INT);
+  for (GObject *object : { G_OBJECT (model), entry })
+    {
+      G_OBJECT_GET_CLASS (object)->set_property (object, 2, &value, bogus);
+      G_OBJECT_GET_CLASS (object)->get_property (object, 2, &value, bogus);
+    }
+  const auto warnings = TakeMessages ();
+  ASSERT_EQ (warnings.size (), 4u);
+  for (const auto &warning : warnings)
+    EXPECT_THAT (warning.message, testing::HasSubstr ("invalid property id 2 for \"bogus\""));
+
+  EXPECT_EQ (vontle_input_history_model_new (nullptr), nullptr);
+  ExpectCritical ("vontle_input_history_model_new", "VONTLE_IS_INPUT_HISTORY (history)");
+  EXPECT_EQ (vontle_input_history_model_get_history (nullptr), nullptr);
+  ExpectCritical ("vontle_input_history_model_get_history", "VONTLE_IS_INPUT_HISTORY_MODEL (model)");
+  EXPECT_EQ (vontle_input_history_entry_get_text (nullptr), nullptr);
+  ExpectCritical ("vontle_input_history_entry_get_text", "VONTLE_IS_INPUT_HISTORY_ENTRY (entry)");
 }
 
 /* Storage that changed during a walk shows once the walk ends, not under
