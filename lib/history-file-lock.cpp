@@ -88,15 +88,16 @@ struct Holders
       {
         /* "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; waiters have
          * "->" before the kind. */
+        enum Field { number, kind, mode, access, pid_field, file_field, fields_used };
         g_auto (GStrv) fields = g_strsplit_set (*line, " ", -1);
-        const char *kept[6];
+        const char *kept[fields_used];
         int n = 0;
-        for (char **field = fields; *field != nullptr && n < 6; field++)
+        for (char **field = fields; *field != nullptr && n < fields_used; field++)
           if (**field != '\0')
             kept[n++] = *field;
-        if (n < 6 || strcmp (kept[1], "FLOCK") != 0 || strcmp (kept[5], file_id) != 0)
+        if (n < fields_used || strcmp (kept[kind], "FLOCK") != 0 || strcmp (kept[file_field], file_id) != 0)
           continue;
-        const auto pid = static_cast<long> (g_ascii_strtoll (kept[4], nullptr, 10));
+        const auto pid = static_cast<long> (g_ascii_strtoll (kept[pid_field], nullptr, 10));
         holders.ids += static_cast<guint64> (pid);
         holders.working = holders.working || process_runs (pid);
       }

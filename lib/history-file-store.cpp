@@ -56,7 +56,8 @@ catch_up (Store &store, int fd, GError **error)
   if (offset < 0)
     {
       store.entries.clear ();
-      offset = records = 0;
+      offset = 0;
+      records = 0;
       ends_open = false;
     }
   store.mark.forget ();
@@ -257,7 +258,8 @@ note_rewrite (Store &store, bool ok)
 off_t
 last_line_start (int fd, off_t size)
 {
-  char buffer[4096];
+  constexpr size_t look_back_bytes = 4096;
+  char buffer[look_back_bytes];
   const off_t reach = static_cast<off_t> (max_record_bytes) + 1;
   const off_t floor = size > reach ? size - reach : 0;
   for (off_t end = size; end > floor;)
