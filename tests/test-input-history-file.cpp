@@ -847,7 +847,7 @@ TEST_F (InputHistoryFileTest, RewriteKeepsOwnerGroupAndModeOrWaits)
     LogPipe log;
     Store store (path_, 1);
     for (int i = 0; i < 20; i++)
-      store.append ("x" + std::to_string (i));
+      store.append (std::string ("x").append (std::to_string (i)));
     /* Each try makes a temporary file (names of one length): four tries in
      * twenty appends. */
     alignas (struct inotify_event) char events[8192];
@@ -858,7 +858,7 @@ TEST_F (InputHistoryFileTest, RewriteKeepsOwnerGroupAndModeOrWaits)
 
     ASSERT_EQ (chown (path_.c_str (), static_cast<uid_t> (-1), getgid ()), 0);
     for (int i = 20; i < 40; i++)
-      store.append ("x" + std::to_string (i));
+      store.append (std::string ("x").append (std::to_string (i)));
     EXPECT_EQ (contents_of (path_), "x38\nx39\n");
     EXPECT_THAT (log.Take (), ElementsAre (HasSubstr ("Cannot shorten"), HasSubstr ("can be shortened again")));
     close (watch);
