@@ -36,9 +36,6 @@ struct Look
   [[nodiscard]] bool
   same_as (const Look &other) const
   {
-    const auto same_time = [] (const struct timespec &a, const struct timespec &b) {
-      return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-    };
     return file.st_size == other.file.st_size && same_time (file.st_mtim, other.file.st_mtim)
            && same_time (file.st_ctim, other.file.st_ctim) && same_file (path, other.path);
   }

@@ -8,8 +8,7 @@ namespace vontle::history_file {
 bool
 ReadMark::unchanged (const struct stat &st) const
 {
-  return known_ && st.st_dev == dev_ && st.st_ino == ino_ && st.st_size == end_
-         && st.st_mtim.tv_sec == mtime_.tv_sec && st.st_mtim.tv_nsec == mtime_.tv_nsec;
+  return known_ && st.st_dev == dev_ && st.st_ino == ino_ && st.st_size == end_ && same_time (st.st_mtim, mtime_);
 }
 
 off_t

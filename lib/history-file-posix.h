@@ -95,4 +95,10 @@ same_file (const struct stat &a, const struct stat &b)
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+inline bool
+same_time (const struct timespec &a, const struct timespec &b)
+{
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 } // namespace vontle::history_file
