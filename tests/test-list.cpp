@@ -364,6 +364,56 @@ TEST_F (ListTest, MergeEdgeCases)
   released.clear ();
 }
 
+/* The donor's own callback merges it away: refused, both lists as they were. */
+struct DonorMerge
+{
+  VontleList *list;
+  VontleList *donor;
+};
+thread_local DonorMerge donor_merge;
+
+void
+merge_donor_away (void *, void *)
+{
+  DonorMerge &m = donor_merge;
+  EXPECT_EQ (vontle_list_merge (m.list, std::exchange (m.donor, nullptr)), m.list);
+}
+
+int
+compare_merging_donor_away (const void *a, const void *b)
+{
+  merge_donor_away (nullptr, nullptr);
+  return (a > b) - (a < b);
+}
+
+TEST_F (ListTest, MergeOfADonorBeingWalkedOrSortedIsRefused)
+{
+  const struct
+  {
+    const char *name;
+    void (*walk) (VontleList *donor);
+  } walks[] = {
+    { "sort", [] (VontleList *d) { vontle_list_sort (d, compare_merging_donor_away); } },
+    { "foreach", [] (VontleList *d) { vontle_list_foreach (d, merge_donor_away, nullptr); } },
+    { "find", [] (VontleList *d) { vontle_list_find (d, compare_merging_donor_away, nullptr); } },
+  };
+  for (const auto &walk : walks)
+    {
+      SCOPED_TRACE (walk.name);
+      g_autoptr (VontleList) list = vontle_list_new ();
+      g_autoptr (VontleList) donor = vontle_list_new_with_free (record_release);
+      vontle_list_append (donor, P (1));
+      vontle_list_append (donor, P (2));
+      donor_merge = { list, donor };
+      walk.walk (donor);
+      ExpectCritical ("vontle_list_merge", "!vontle::list_is_walked (other)");
+      EXPECT_EQ (list->size, 0u);
+      EXPECT_EQ (donor->free, record_release);
+      EXPECT_EQ (donor->size, 2u);
+    }
+  EXPECT_THAT (released, ElementsAre (P (1), P (2), P (1), P (2), P (1), P (2)));
+}
+
 TEST_F (ListTest, NullListIsReportedWithNeutralResults)
 {
   vontle_list_clear (nullptr);
