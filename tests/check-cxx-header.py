@@ -3,10 +3,11 @@
 """Builds programs against vontle.hpp outside the meson build, with compilers
 and settings that one build cannot have at once.
 
-  client INCLUDE... -- LIBDIR SOURCE
+  client INCLUDE... -- LIBDIR SOURCE PLAIN
       builds SOURCE with g++ (C++17, C++20) and clang++ (C++20, with libstdc++
       and with libc++), each with and without exceptions, under ASan and
-      UBSan, and runs each program. A compiler that is not installed is
+      UBSan, linked after PLAIN built without exceptions, and runs each
+      program. A compiler that is not installed is
       reported and skipped; when none is, the test is skipped (77).
   refusals INCLUDE... -- FILE
       FILE holds snippets, each starting with a line "//// NAME: WORD"; those
@@ -41,7 +42,7 @@ def has_stdlib(compiler, stdlib, tmp):
                           capture_output=True).returncode == 0
 
 
-def client(includes, libdir, source):
+def client(includes, libdir, source, plain):
     variants = []
     for compiler, std, stdlib in (('g++', 'c++17', None), ('g++', 'c++20', None),
                                   ('clang++', 'c++20', None), ('clang++', 'c++20', 'libc++')):
@@ -68,11 +69,14 @@ def client(includes, libdir, source):
             if gcc_asan and compiler.startswith('clang'):
                 sanitize = []
                 name += ' (no sanitizer: the library carries GCC\'s ASan runtime)'
-            command = ([compiler, f'-std={std}', eh, '-g'] + sanitize
-                       + (['-stdlib=' + stdlib] if stdlib else [])
-                       + WARNINGS + includes + glib_flags('--cflags')
-                       + [source, '-o', program, '-L' + libdir, '-lvontle'] + glib_flags('--libs'))
-            result = subprocess.run(command, capture_output=True, text=True)
+            flags = ([compiler, f'-std={std}', '-g'] + sanitize + (['-stdlib=' + stdlib] if stdlib else [])
+                     + WARNINGS + includes + glib_flags('--cflags'))
+            plain_object = os.path.join(tmp, 'plain.o')
+            result = subprocess.run(flags + ['-fno-exceptions', '-c', plain, '-o', plain_object],
+                                    capture_output=True, text=True)
+            if result.returncode == 0:
+                command = flags + [eh, plain_object, source, '-o', program, '-L' + libdir, '-lvontle']
+                result = subprocess.run(command + glib_flags('--libs'), capture_output=True, text=True)
             if result.returncode != 0:
                 failed.append(name)
                 print(f'FAIL to build: {name}\n{result.stderr}')
