@@ -13,6 +13,11 @@ and settings that one build cannot have at once.
       FILE holds snippets, each starting with a line "//// NAME: WORD"; those
       named "accept-..." must compile, every other must fail to compile with
       an error that mentions WORD (so that a typo cannot pass as a refusal).
+      Those named "clang-..." are compiled with clang++ (skipped without it).
+  size INCLUDE... -- RATIO
+      preprocesses a C++17 unit that includes only vontle/vontle.hpp and one
+      that includes only vontle/vontle.h with g++ (libstdc++), and fails when
+      the first has more than RATIO times the lines of the second.
 """
 import os
 import re
@@ -111,7 +116,11 @@ def refusals(includes, path):
             source = os.path.join(tmp, 'snippet.cpp')
             with open(source, 'w') as f:
                 f.write('#include <vontle/vontle.hpp>\n' + body)
-            result = subprocess.run(['c++', '-std=c++20', '-fsyntax-only'] + WARNINGS + includes
+            compiler = 'clang++' if name.startswith('clang-') else 'c++'
+            if shutil.which(compiler) is None:
+                print(f'skipped (no {compiler}): {name}')
+                continue
+            result = subprocess.run([compiler, '-std=c++20', '-fsyntax-only'] + WARNINGS + includes
                                     + glib_flags('--cflags') + [source],
                                     capture_output=True, text=True)
             should_compile = name.startswith('accept-')
@@ -126,11 +135,31 @@ def refusals(includes, path):
     return 1 if failed else 0
 
 
+def size(includes, ratio):
+    if shutil.which('g++') is None:
+        return 77
+    lines = {}
+    with tempfile.TemporaryDirectory() as tmp:
+        for header in ('vontle.h', 'vontle.hpp'):
+            source = os.path.join(tmp, 'unit.cpp')
+            with open(source, 'w') as f:
+                f.write(f'#include <vontle/{header}>\n')
+            result = subprocess.run(['g++', '-std=c++17', '-E'] + includes + glib_flags('--cflags') + [source],
+                                    check=True, capture_output=True, text=True)
+            lines[header] = result.stdout.count('\n')
+    measured = lines['vontle.hpp'] / lines['vontle.h']
+    print(f'vontle.hpp: {lines["vontle.hpp"]} lines, vontle.h: {lines["vontle.h"]}: {measured:.2f}x '
+          f'(at most {ratio}x)')
+    return 0 if measured <= float(ratio) else 1
+
+
 def main():
     mode, rest = sys.argv[1], sys.argv[2:]
     includes, args = split_args(rest)
     if mode == 'client':
         return client(includes, *args)
+    if mode == 'size':
+        return size(includes, *args)
     return refusals(includes, *args)
 
 
