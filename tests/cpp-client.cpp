@@ -382,12 +382,8 @@ templates ()
 
 #if defined(__cpp_exceptions)
   /* A handler whose copy throws: the exception reaches the caller. */
-  struct CopyThrows
-  {
-    CopyThrows () = default;
-    CopyThrows (const CopyThrows &) { throw 2; }
-    void operator() () const {}
-  } const handler;
+  struct CopyThrows { CopyThrows () = default; CopyThrows (const CopyThrows &) { throw 2; } void operator() () const {} };
+  const CopyThrows handler;
   bool caught = false;
   try { vontle::Connection c = object.on_changed (handler); } catch (int) { caught = true; }
   CHECK (caught);
