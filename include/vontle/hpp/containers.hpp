@@ -333,8 +333,9 @@ public:
   void set_free_function (VontleFreeFunction free_func) noexcept { vontle_list_set_free_function (list_, free_func); }
 
   /* Takes other's elements over and frees its record. Refused (an empty
-   * handle, the same list, or a list its comparator is sorting): other keeps
-   * what it has. */
+   * handle, the same list, a list its comparator is sorting, or an other
+   * that one of its own callbacks is walking or sorting): other keeps what
+   * it has. */
   void merge (List &&other) noexcept
   {
     VontleList *donor = &other == this ? list_ : other.list_;
