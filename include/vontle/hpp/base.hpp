@@ -164,8 +164,8 @@ public:
   template <typename Traits>
   friend std::basic_ostream<char, Traits> &operator<< (std::basic_ostream<char, Traits> &stream, const Derived &string)
   {
-    const char *text = string.get ();
-    return stream << (text ? std::string_view (text) : std::string_view ());
+    const char *held = string.get ();
+    return stream << (held ? std::string_view (held) : std::string_view ());
   }
 
 private:
