@@ -42,7 +42,7 @@ main ()
   auto history = vontle::InputHistory::create (store);
   history.append ("open notes.txt");
   history.append ("close");
-  if (const char *line = history.previous ("op"))  /* lent by the history */
-    printf ("%s\n", line);                        /* open notes.txt */
+  if (vontle::LentString line = history.previous ("op"))   /* lent; NULL when none matches */
+    printf ("%s\n", line.get ());                 /* open notes.txt */
   return 0;
 }

@@ -362,8 +362,12 @@ vontle_list_merge (VontleList *list, VontleList *other)
     return nullptr;
   if (other == nullptr)
     return list;
-  /* Appending a list to itself would grow it while walking it; refuse. */
-  if (!VONTLE_CHECK (list != other) || !VONTLE_CHECK (!vontle::list_is_sorting (list)))
+  /* Appending a list to itself would grow it while walking it; refuse. A
+   * donor that a callback of its own is walking or sorting would be left
+   * without its free function under a walk that still reads it, and its
+   * caller could no longer free it: refuse that too, before any change. */
+  if (!VONTLE_CHECK (list != other) || !VONTLE_CHECK (!vontle::list_is_sorting (list))
+      || !VONTLE_CHECK (!vontle::list_is_walked (other)))
     return list;
 
   if (list->free != other->free)

@@ -3,15 +3,21 @@
 """Builds programs against vontle.hpp outside the meson build, with compilers
 and settings that one build cannot have at once.
 
-  client INCLUDE... -- LIBDIR SOURCE
+  client INCLUDE... -- LIBDIR SOURCE PLAIN
       builds SOURCE with g++ (C++17, C++20) and clang++ (C++20, with libstdc++
       and with libc++), each with and without exceptions, under ASan and
-      UBSan, and runs each program. A compiler that is not installed is
+      UBSan, linked after PLAIN built without exceptions, and runs each
+      program. A compiler that is not installed is
       reported and skipped; when none is, the test is skipped (77).
   refusals INCLUDE... -- FILE
       FILE holds snippets, each starting with a line "//// NAME: WORD"; those
       named "accept-..." must compile, every other must fail to compile with
       an error that mentions WORD (so that a typo cannot pass as a refusal).
+      Those named "clang-..." are compiled with clang++ (skipped without it).
+  size INCLUDE... -- RATIO
+      preprocesses a C++17 unit that includes only vontle/vontle.hpp and one
+      that includes only vontle/vontle.h with g++ (libstdc++), and fails when
+      the first has more than RATIO times the lines of the second.
 """
 import os
 import re
@@ -41,7 +47,7 @@ def has_stdlib(compiler, stdlib, tmp):
                           capture_output=True).returncode == 0
 
 
-def client(includes, libdir, source):
+def client(includes, libdir, source, plain):
     variants = []
     for compiler, std, stdlib in (('g++', 'c++17', None), ('g++', 'c++20', None),
                                   ('clang++', 'c++20', None), ('clang++', 'c++20', 'libc++')):
@@ -68,11 +74,14 @@ def client(includes, libdir, source):
             if gcc_asan and compiler.startswith('clang'):
                 sanitize = []
                 name += ' (no sanitizer: the library carries GCC\'s ASan runtime)'
-            command = ([compiler, f'-std={std}', eh, '-g'] + sanitize
-                       + (['-stdlib=' + stdlib] if stdlib else [])
-                       + WARNINGS + includes + glib_flags('--cflags')
-                       + [source, '-o', program, '-L' + libdir, '-lvontle'] + glib_flags('--libs'))
-            result = subprocess.run(command, capture_output=True, text=True)
+            flags = ([compiler, f'-std={std}', '-g'] + sanitize + (['-stdlib=' + stdlib] if stdlib else [])
+                     + WARNINGS + includes + glib_flags('--cflags'))
+            plain_object = os.path.join(tmp, 'plain.o')
+            result = subprocess.run(flags + ['-fno-exceptions', '-c', plain, '-o', plain_object],
+                                    capture_output=True, text=True)
+            if result.returncode == 0:
+                command = flags + [eh, plain_object, source, '-o', program, '-L' + libdir, '-lvontle']
+                result = subprocess.run(command + glib_flags('--libs'), capture_output=True, text=True)
             if result.returncode != 0:
                 failed.append(name)
                 print(f'FAIL to build: {name}\n{result.stderr}')
@@ -107,7 +116,11 @@ def refusals(includes, path):
             source = os.path.join(tmp, 'snippet.cpp')
             with open(source, 'w') as f:
                 f.write('#include <vontle/vontle.hpp>\n' + body)
-            result = subprocess.run(['c++', '-std=c++20', '-fsyntax-only'] + WARNINGS + includes
+            compiler = 'clang++' if name.startswith('clang-') else 'c++'
+            if shutil.which(compiler) is None:
+                print(f'skipped (no {compiler}): {name}')
+                continue
+            result = subprocess.run([compiler, '-std=c++20', '-fsyntax-only'] + WARNINGS + includes
                                     + glib_flags('--cflags') + [source],
                                     capture_output=True, text=True)
             should_compile = name.startswith('accept-')
@@ -122,11 +135,31 @@ def refusals(includes, path):
     return 1 if failed else 0
 
 
+def size(includes, ratio):
+    if shutil.which('g++') is None:
+        return 77
+    lines = {}
+    with tempfile.TemporaryDirectory() as tmp:
+        for header in ('vontle.h', 'vontle.hpp'):
+            source = os.path.join(tmp, 'unit.cpp')
+            with open(source, 'w') as f:
+                f.write(f'#include <vontle/{header}>\n')
+            result = subprocess.run(['g++', '-std=c++17', '-E'] + includes + glib_flags('--cflags') + [source],
+                                    check=True, capture_output=True, text=True)
+            lines[header] = result.stdout.count('\n')
+    measured = lines['vontle.hpp'] / lines['vontle.h']
+    print(f'vontle.hpp: {lines["vontle.hpp"]} lines, vontle.h: {lines["vontle.h"]}: {measured:.2f}x '
+          f'(at most {ratio}x)')
+    return 0 if measured <= float(ratio) else 1
+
+
 def main():
     mode, rest = sys.argv[1], sys.argv[2:]
     includes, args = split_args(rest)
     if mode == 'client':
         return client(includes, *args)
+    if mode == 'size':
+        return size(includes, *args)
     return refusals(includes, *args)
 
 

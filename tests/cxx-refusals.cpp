@@ -2,7 +2,8 @@
 // Snippets for check-cxx-header.py refusals, each after a line of four
 // slashes, its name and a word its error must mention; compiled alone after
 // #include <vontle/vontle.hpp>. Those named accept-... must compile; every
-// other one must be refused by the compiler.
+// other one must be refused by the compiler (clang++ for those named
+// clang-..., which rest on what only clang checks).
 //// accept-the-same-on-lvalues
 vontle::List make_list ();
 void use ()
@@ -19,6 +20,12 @@ void use ()
   (void) vontle::escape_string ("a b").get ();
   for (void *p : make_list ())   // the range-for keeps the temporary alive
     (void) p;
+  bool null = s == nullptr || nullptr != s || s == NULL || NULL != s || s == vontle::UniqueString ();
+  (void) null;
+  list.sort ([] (const void *a, const void *b) { return a <=> b; });
+  (void) list.find ([] (const void *a, const void *b) { return std::weak_ordering (a <=> b); }, nullptr);
+  vontle::StringArg local ("a literal outlives it");
+  (void) local;
 }
 //// view-of-a-temporary-string: deleted
 std::string_view v = vontle::escape_string ("a b").view ();
@@ -66,3 +73,32 @@ auto child = vontle::Node::create ().append (vontle::Node::create ());
 auto root = vontle::Node::create ().root ();
 //// parent-of-a-temporary-tree: deleted
 auto parent = vontle::Node::create ().parent ();
+//// begin-of-a-temporary-list: deleted
+vontle::List make_list ();
+auto it = make_list ().begin ();
+//// end-of-a-temporary-list: deleted
+vontle::List make_list ();
+auto it = make_list ().end ();
+//// iterator-of-a-temporary-list: deleted
+auto it = vontle::ListIterator::create (vontle::List::create ());
+//// data-of-a-temporary-tree: deleted
+auto data = vontle::Node::create ().data ();
+//// next-of-a-temporary-history: deleted
+auto line = vontle::InputHistory::create ().next ("a");
+//// previous-of-a-temporary-history: deleted
+auto line = vontle::InputHistory::create ().previous ("a");
+//// io-of-a-temporary-file-store: deleted
+auto io = vontle::InputHistoryFile::create ("/tmp/h").io ();
+//// list-model-of-a-temporary-model: deleted
+auto model = vontle::InputHistoryModel::create (vontle::InputHistory::create ()).list_model ();
+//// lent-string-that-may-be-null-into-std-string: conversion
+void use (vontle::InputHistory &history) { std::string s = history.previous ("zz"); }
+//// less-predicate-given-to-sort: comparator
+void use (vontle::List &list) { list.sort ([] (const void *a, const void *b) { return a < b; }); }
+//// bool-given-to-find: comparator
+void use (vontle::List &list) { (void) list.find ([] (const void *a, const void *b) { return a == b; }, nullptr); }
+//// emptiness-asked-and-dropped: nodiscard
+void use (vontle::List &list) { list.empty (); }
+//// clang-string-argument-kept-from-a-temporary: dangling
+std::string make_text ();
+void use () { vontle::StringArg text = make_text (); (void) text; }

@@ -127,6 +127,49 @@ TEST_F (CppApiTest, TypedIterationFollowsTheListAsItChanges)
   EXPECT_THAT (vontle::ListView<void *> (nullptr), IsEmpty ());
 }
 
+/* find takes what sort takes; only a result's sign counts, however wide. */
+TEST_F (CppApiTest, CallablesFindAndSortAsComparators)
+{
+  auto list = vontle::List::create ();
+  for (uintptr_t n : { 3, 1, 4, 1, 5 })
+    list.append (P (n));
+  int calls = 0;
+  auto same = [&calls] (const void *element, const void *wanted) { return calls++, element == wanted ? 0 : 1; };
+  EXPECT_EQ (list.find<uintptr_t> (same, P (4)), 4u);
+  EXPECT_EQ (calls, 3);
+  EXPECT_EQ (list.find (same, P (9)), nullptr);
+
+  list.sort ([] (const void *a, const void *b) {
+    const auto difference = reinterpret_cast<intptr_t> (a) - reinterpret_cast<intptr_t> (b);
+    return difference * (intptr_t (1) << 32); /* 0 when cut to an int */
+  });
+  EXPECT_THAT (list.as<uintptr_t> (), ElementsAre (1u, 1u, 3u, 4u, 5u));
+}
+
+/* Matches side by side all go (a range-for that removes skips every other);
+ * a removal refused inside a sort steps on rather than trying forever. */
+TEST_F (CppApiTest, RemoveIfTakesEveryMatchAndFreesEachOnce)
+{
+  auto list = vontle::List::create (record_release);
+  for (uintptr_t n : { 2, 4, 5, 6, 8, 7 })
+    list.append (P (n));
+  EXPECT_EQ (list.remove_if<uintptr_t> ([] (uintptr_t n) { return n % 2 == 0; }), 4u);
+  EXPECT_THAT (list.as<uintptr_t> (), ElementsAre (5u, 7u));
+  EXPECT_THAT (released, ElementsAre (P (2), P (4), P (6), P (8)));
+
+  bool once = false;
+  list.sort ([&] (const void *a, const void *b) {
+    if (!std::exchange (once, true))
+      {
+        EXPECT_EQ (vontle::erase_if (list, [] (void *) { return true; }), 0u);
+      }
+    return (a > b) - (a < b);
+  });
+  EXPECT_EQ (TakeMessages ().size (), 2u);
+  EXPECT_EQ (vontle::erase_if (list, [] (void *element) { return element == P (7); }), 1u);
+  EXPECT_THAT (list.as<uintptr_t> (), ElementsAre (5u));
+}
+
 TEST_F (CppApiTest, ListIteratorsWalkBothWaysAndCopyIndependently)
 {
   auto empty = vontle::List::create ();
@@ -183,6 +226,18 @@ TEST_F (CppApiTest, NodesHandTheirChildrenToTheTree)
   EXPECT_THAT (released, ElementsAre (P (2), P (3), P (4), P (1)));
 }
 
+/* A range kept from children () reads the first child when a walk starts. */
+TEST_F (CppApiTest, KeptChildrenRangeWalksTheChildrenOfNow)
+{
+  auto root = vontle::Node::create ();
+  const vontle::NodeChildren kept = root.children ();
+  root.append_data (P (1));
+  root.append_data (P (2));
+  EXPECT_EQ (std::distance (kept.begin (), kept.end ()), 2);
+  vontle_node_free ((*kept.begin ()).get ());
+  EXPECT_EQ ((*kept.begin ()).data<uintptr_t> (), 2u);
+}
+
 TEST_F (CppApiTest, ObjectHandlesCountReferences)
 {
   auto object = vontle::Template::create ("Hi @who@");
@@ -208,7 +263,7 @@ TEST_F (CppApiTest, ObjectHandlesCountReferences)
 TEST_F (CppApiTest, TemplatesTakeViewsAndReportMissingResultsAsEmpty)
 {
   auto object = vontle::Template::create (std::string_view ("@a@ and @b@!!").substr (0, 11));
-  EXPECT_STREQ (object.base (), "@a@ and @b@");
+  EXPECT_EQ (object.base (), "@a@ and @b@");
   EXPECT_EQ (strings (object.referenced_variables ()), Lines ({ "a", "b" }));
   EXPECT_TRUE (object.add_variable (std::string ("a")));
   {
@@ -292,10 +347,10 @@ TEST_F (CppApiTest, StorageInACppClassDrivesAHistory)
   EXPECT_EQ (storage.reads, 2);
   EXPECT_EQ (strings (history.list ()), Lines ({ "open notes.txt", "close", "open todo.txt" }));
 
-  EXPECT_STREQ (history.previous ("op"), "open todo.txt");
-  EXPECT_STREQ (history.previous ("op"), "open notes.txt");
+  EXPECT_EQ (history.previous ("op"), "open todo.txt");
+  EXPECT_EQ (history.previous ("op"), "open notes.txt");
   EXPECT_EQ (history.previous ("op"), nullptr);
-  EXPECT_STREQ (history.next ("op"), "open todo.txt");
+  EXPECT_EQ (history.next ("op"), "open todo.txt");
 
   storage.nothing_stored = true;
   history.reset ();
@@ -368,6 +423,28 @@ TEST_F (CppApiTest, FileStoreKeepsTheHistoryAndItsPendingLines)
   g_remove (history_file);
   g_rmdir (blocker);
   g_rmdir (dir);
+}
+
+TEST_F (CppApiTest, EmptyFileStoreHandleWarnsOnEveryCall)
+{
+  vontle::InputHistoryFile empty;
+  const std::pair<const char *, unsigned (*) (vontle::InputHistoryFile &)> calls[] = {
+    { "max_entries", [] (vontle::InputHistoryFile &f) { return f.max_entries (); } },
+    { "set_max_entries", [] (vontle::InputHistoryFile &f) { return f.set_max_entries (3), 0u; } },
+    { "sync", [] (vontle::InputHistoryFile &f) { return unsigned (f.sync ()); } },
+    { "set_sync", [] (vontle::InputHistoryFile &f) { return f.set_sync (true), 0u; } },
+    { "pending", [] (vontle::InputHistoryFile &f) { return f.pending (); } },
+  };
+  for (const auto &[name, call] : calls)
+    {
+      SCOPED_TRACE (name);
+      EXPECT_EQ (call (empty), 0u);
+      std::string function = "vontle::InputHistoryFile::";
+      function += name;
+      ExpectCritical (function, "VONTLE_IS_INPUT_HISTORY_FILE (file)");
+    }
+  EXPECT_EQ (empty.path (), nullptr);
+  ExpectCritical ("vontle_input_history_file_get_path", "VONTLE_IS_INPUT_HISTORY_FILE (file)");
 }
 
 TEST_F (CppApiTest, ModelShowsTheHistoryNewestFirst)

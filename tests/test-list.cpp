@@ -364,6 +364,45 @@ TEST_F (ListTest, MergeEdgeCases)
   released.clear ();
 }
 
+/* A donor merged away by one of its own callbacks: refused, both lists as they were. */
+thread_local VontleList *merge_into, *merge_donor;
+
+void
+merge_donor_away (void *, void *)
+{
+  EXPECT_EQ (vontle_list_merge (merge_into, std::exchange (merge_donor, nullptr)), merge_into);
+}
+
+int
+compare_merging_donor_away (const void *a, const void *b)
+{
+  merge_donor_away (nullptr, nullptr);
+  return (a > b) - (a < b);
+}
+
+TEST_F (ListTest, MergeOfADonorBeingWalkedOrSortedIsRefused)
+{
+  void (*const walks[]) (VontleList *) = {
+    [] (VontleList *d) { vontle_list_sort (d, compare_merging_donor_away); },
+    [] (VontleList *d) { vontle_list_foreach (d, merge_donor_away, nullptr); },
+    [] (VontleList *d) { static_cast<void> (vontle_list_find (d, compare_merging_donor_away, nullptr)); },
+  };
+  for (auto walk : walks)
+    {
+      g_autoptr (VontleList) list = vontle_list_new ();
+      g_autoptr (VontleList) donor = vontle_list_new_with_free (record_release);
+      vontle_list_append (donor, P (1));
+      vontle_list_append (donor, P (2));
+      merge_into = list;
+      merge_donor = donor;
+      walk (donor);
+      ExpectCritical ("vontle_list_merge", "!vontle::list_is_walked (other)");
+      EXPECT_EQ (list->size, 0u);
+      EXPECT_EQ (donor->free, record_release);
+      EXPECT_EQ (donor->size, 2u);
+    }
+}
+
 TEST_F (ListTest, NullListIsReportedWithNeutralResults)
 {
   vontle_list_clear (nullptr);

@@ -10,6 +10,7 @@
  *   InputHistoryFile,           another (g_object_ref), a move steals it
  *   InputHistoryModel
  *   UniqueString                a string the caller owns (g_free)
+ *   LentString                  a string lent by an object, maybe NULL
  *   ListView<T>, NodeRef        borrowed; they never free anything (a Node
  *                               is no NodeRef: it lends one, ref ())
  * Every handle gives its C pointer with get (), gives it up with release ()
@@ -21,10 +22,14 @@
  * an empty list handle or a node's children walks nothing, silently.
  *
  * Strings go in as StringArg: a const char * (NULL where the C call allows
- * it) or a std::string is passed through as it is; a std::string_view is
- * copied into a NUL-terminated buffer for the length of the call. New strings
- * come back as UniqueString, which stays distinguishable from NULL; lent
- * strings come back as const char *, as in C.
+ * it), a std::string, a UniqueString or a LentString is passed through as it
+ * is; a std::string_view is copied into a NUL-terminated buffer for the
+ * length of the call. StringArg is a parameter type only: a local one made
+ * from a temporary dangles (clang refuses it). New strings come back as
+ * UniqueString; lent strings that may be NULL as LentString, never as a
+ * const char * or a std::string that would hide NULL. Both test for NULL
+ * (if (s), s == nullptr), compare with any string without reading through
+ * NULL, and print with <<.
  *
  * Views and lent strings come from handles that live on: the members that
  * return them are not available on temporaries (a call on one does not
@@ -32,9 +37,10 @@
  *
  * Nothing here throws but the calls that return
  * std::string or std::vector (to_string, dup_lines, dup_referenced_names)
- * allocate with operator new and may throw std::bad_alloc, and List::sort
- * with a C++ callable, which throws again what the callable threw once the
- * C sort is over. Every noexcept
+ * allocate with operator new and may throw std::bad_alloc; List::sort and
+ * List::find with a C++ callable, which throw again what the callable threw
+ * once the C call is over; List::remove_if, whose predicate is called from
+ * C++ directly; and the on_* connections, which copy the handler. Every noexcept
  * call that allocates does so through GLib, which aborts the process when
  * memory is exhausted, as the C API does; noexcept promises no failure
  * report, not that allocation cannot fail. Callbacks from C into C++

@@ -12,30 +12,61 @@ namespace detail {
 /* What a view over a NULL list walks: nothing. */
 inline const VontleList empty_list = { nullptr, 0, nullptr, nullptr };
 
-/* Where exceptions are on, the sort catches them: its own namespace keeps
- * it apart from the plain one, so a program that mixes both kinds of
- * translation units links each to its own. */
+/* Whether R, what a C++ comparator returns, is a three-way result: an
+ * integer (only its sign counts) or, under C++20, a strong or weak
+ * ordering. A bool is none: a "less" predicate read as one would sort
+ * backwards. */
+template <typename R>
+inline constexpr bool is_three_way = (std::is_integral_v<R> && !std::is_same_v<R, bool>)
+#if defined(__cpp_impl_three_way_comparison) && __has_include(<compare>)
+                                     || std::is_same_v<R, std::strong_ordering> || std::is_same_v<R, std::weak_ordering>
+#endif
+  ;
+
+/* The callable's result type, for a comparator called with two elements. */
+template <typename Compare>
+using compare_result = std::remove_cv_t<std::remove_reference_t<std::invoke_result_t<Compare &, const void *, const void *>>>;
+
+/* Where exceptions are on, the call catches them: see Mode (base.hpp). */
 #if defined(__cpp_exceptions)
 inline namespace catching {
 #else
 inline namespace plain {
 #endif
 
-/* One sort with a C++ callable. The C comparator carries no data, so the
- * callable of the sort running on this thread sits in a thread-local
- * pointer; a sort inside the callable sets its own and puts this one back. */
+/* One sort or search with a C++ callable. The C comparator carries no data,
+ * so the callable of the call running on this thread sits in a thread-local
+ * pointer; a call inside the callable sets its own and puts this one back. */
 template <typename Compare>
-class SortCall
+class CompareCall
 {
+  static_assert (is_three_way<compare_result<Compare>>,
+                 "a comparator returns an int (negative, 0, positive) or, under C++20, std::strong_ordering or "
+                 "std::weak_ordering; a bool \"less\" would be read as a three-way result");
+
 public:
-  explicit SortCall (Compare &compare) noexcept : compare_ (compare) {}
-  SortCall (const SortCall &) = delete;
-  SortCall &operator= (const SortCall &) = delete;
+  explicit CompareCall (Compare &compare) noexcept : compare_ (compare) {}
+  CompareCall (const CompareCall &) = delete;
+  CompareCall &operator= (const CompareCall &) = delete;
 
   void sort (VontleList *list)
   {
-    SortCall *outer = std::exchange (running, this);
+    CompareCall *outer = std::exchange (running, this);
     vontle_list_sort (list, compare_slots);
+    finish (outer);
+  }
+
+  void *find (VontleList *list, const void *wanted)
+  {
+    CompareCall *outer = std::exchange (running, this);
+    void *found = vontle_list_find (list, compare_slots, const_cast<void *> (wanted));
+    finish (outer);
+    return found;
+  }
+
+private:
+  void finish (CompareCall *outer)
+  {
     running = outer;
 #if defined(__cpp_exceptions)
     if (error_)
@@ -43,31 +74,36 @@ public:
 #endif
   }
 
-private:
+  static int three_way (const void *a, const void *b)
+  {
+    const compare_result<Compare> order = running->compare_ (a, b);
+    return (order > 0) - (order < 0);
+  }
+
   /* An exception must not unwind through the C sort, which would leave the
-   * list marked as being sorted: it is kept until the sort returns, and
-   * every later comparison says "equal" so that the sort ends soon. */
+   * list marked as being sorted: it is kept until the C call returns, and
+   * every later comparison says "equal" (which also ends a search) so that
+   * the call ends soon. */
   static int compare_slots (const void *a, const void *b) noexcept
   {
-    SortCall *call = running;
 #if defined(__cpp_exceptions)
-    if (call->error_)
+    if (running->error_)
       return 0;
     try
       {
-        return call->compare_ (a, b);
+        return three_way (a, b);
       }
     catch (...)
       {
-        call->error_ = std::current_exception ();
+        running->error_ = std::current_exception ();
         return 0;
       }
 #else
-    return call->compare_ (a, b);
+    return three_way (a, b);
 #endif
   }
 
-  static inline thread_local SortCall *running = nullptr;
+  static inline thread_local CompareCall *running = nullptr;
   Compare &compare_;
 #if defined(__cpp_exceptions)
   std::exception_ptr error_;
@@ -86,7 +122,12 @@ private:
  * checks the size on every comparison, so elements added meanwhile are
  * visited and a list that shrinks is never read past its end. A view over a
  * NULL list is empty. Elements come out by value (T), so nothing is written
- * into the list through a view. */
+ * into the list through a view.
+ *
+ * The view and its iterators are valid while the list lives, whatever
+ * changes it; an iterator is an index, so after an insertion or removal
+ * before it, it stands on another element. Removing the element a
+ * range-for is on makes the walk skip the next one: use List::remove_if. */
 template <typename T>
 class ListView
 {
@@ -158,13 +199,13 @@ public:
   ListView () noexcept = default;
   explicit ListView (VontleList *list) noexcept : list_ (list) {}
 
-  iterator begin () const noexcept { return iterator (walked (), 0); }
-  iterator end () const noexcept { return iterator (walked (), SIZE_MAX); }
-  size_t size () const noexcept { return walked ()->size; }
-  bool empty () const noexcept { return size () == 0; }
+  [[nodiscard]] iterator begin () const noexcept { return iterator (walked (), 0); }
+  [[nodiscard]] iterator end () const noexcept { return iterator (walked (), SIZE_MAX); }
+  [[nodiscard]] size_t size () const noexcept { return walked ()->size; }
+  [[nodiscard]] bool empty () const noexcept { return size () == 0; }
   /* Through vontle_list_nth (), which checks n against the size. */
-  T operator[] (size_t n) const noexcept { return detail::element_cast<T> (vontle_list_nth (list_, n)); }
-  VontleList *get () const noexcept { return list_; }
+  [[nodiscard]] T operator[] (size_t n) const noexcept { return detail::element_cast<T> (vontle_list_nth (list_, n)); }
+  [[nodiscard]] VontleList *get () const noexcept { return list_; }
 
 private:
   const VontleList *walked () const noexcept { return list_ ? list_ : &detail::empty_list; }
@@ -207,7 +248,7 @@ public:
   ~List () { vontle_list_free (list_); }
 
   /* The C list, for the C API; the List keeps it. */
-  VontleList *get () const noexcept { return list_; }
+  [[nodiscard]] VontleList *get () const noexcept { return list_; }
   [[nodiscard]] VontleList *release () noexcept { return std::exchange (list_, nullptr); }
   explicit operator bool () const noexcept { return list_ != nullptr; }
   friend bool operator== (const List &a, const List &b) noexcept { return a.list_ == b.list_; }
@@ -219,32 +260,43 @@ public:
   using value_type = void *;
 
   template <typename T>
-  ListView<T> as () const & noexcept { return ListView<T> (list_); }
+  [[nodiscard]] ListView<T> as () const & noexcept { return ListView<T> (list_); }
   template <typename T>
   ListView<T> as () const && = delete;
-  iterator begin () const & noexcept { return as<void *> ().begin (); }
+  [[nodiscard]] iterator begin () const & noexcept { return as<void *> ().begin (); }
   iterator begin () const && = delete;
-  iterator end () const & noexcept { return as<void *> ().end (); }
+  [[nodiscard]] iterator end () const & noexcept { return as<void *> ().end (); }
   iterator end () const && = delete;
 
-  size_t size () const noexcept { return vontle_list_size (list_); }
-  bool empty () const noexcept { return size () == 0; }
+  [[nodiscard]] size_t size () const noexcept { return vontle_list_size (list_); }
+  /* Whether the list is empty; clear () empties it. */
+  [[nodiscard]] bool empty () const noexcept { return size () == 0; }
   template <typename T = void *>
-  T nth (size_t n) const noexcept { return detail::element_cast<T> (vontle_list_nth (list_, n)); }
+  [[nodiscard]] T nth (size_t n) const noexcept { return detail::element_cast<T> (vontle_list_nth (list_, n)); }
   /* Lookups only compare pointers, or hand WANTED to compare as the C
    * comparator's const argument: none writes through it. */
-  ssize_t position (const void *element) const noexcept
+  [[nodiscard]] ssize_t position (const void *element) const noexcept
   {
     return vontle_list_position (list_, const_cast<void *> (element));
   }
-  bool contains (const void *element) const noexcept
+  [[nodiscard]] bool contains (const void *element) const noexcept
   {
     return vontle_list_contains (list_, const_cast<void *> (element));
   }
+  /* The first element for which compare (element, wanted) is 0 (or equal),
+   * or NULL. Takes what sort () takes: a C comparator, or any callable, with
+   * the same results and the same handling of exceptions. */
   template <typename T = void *>
-  T find (VontleCompareFunction compare, const void *wanted) const noexcept
+  [[nodiscard]] T find (VontleCompareFunction compare, const void *wanted) const noexcept
   {
     return detail::element_cast<T> (vontle_list_find (list_, compare, const_cast<void *> (wanted)));
+  }
+  template <typename T = void *, typename Compare,
+            typename = std::enable_if_t<std::is_invocable_v<Compare &, const void *, const void *>>,
+            typename Call = detail::CompareCall<std::remove_reference_t<Compare>>>
+  [[nodiscard]] T find (Compare &&compare, const void *wanted) const
+  {
+    return detail::element_cast<T> (Call (compare).find (list_, wanted));
   }
 
   void append (void *element) noexcept { vontle_list_append (list_, element); }
@@ -254,25 +306,36 @@ public:
   /* Sorts once with a C comparator, which must not throw. */
   void sort (VontleCompareFunction compare) noexcept { vontle_list_sort (list_, compare); }
   /* Sorts once with any callable taking two elements (const void *) and
-   * returning an int, capturing lambdas included; a sort inside compare
-   * is its own. An exception thrown by compare is caught before it reaches
-   * the C sort, which finishes with every element still in the list, in an
-   * unspecified order; it is then thrown again from here. (Call names the
-   * sort of this translation unit's exception setting, so that the two
-   * kinds of instance never share a name.) */
+   * returning a three-way result, capturing lambdas included: an int whose
+   * sign counts, as in C, or under C++20 std::strong_ordering or
+   * std::weak_ordering (a <=> b). A callable that returns bool, a "less"
+   * such as std::less<> or a < b, does not compile: it would sort
+   * backwards. A sort inside compare is its own. An exception thrown by
+   * compare is caught before it reaches the C sort, which finishes with
+   * every element still in the list, in an unspecified order; it is then
+   * thrown again from here. (Call names the sort of this translation unit's
+   * exception setting, so that the two kinds of instance never share a
+   * name.) */
   template <typename Compare,
-            typename = std::enable_if_t<std::is_invocable_r_v<int, Compare &, const void *, const void *>>,
-            typename Call = detail::SortCall<std::remove_reference_t<Compare>>>
+            typename = std::enable_if_t<std::is_invocable_v<Compare &, const void *, const void *>>,
+            typename Call = detail::CompareCall<std::remove_reference_t<Compare>>>
   void sort (Compare &&compare)
   {
     Call (compare).sort (list_);
   }
+  /* Removes, in one walk, every element (read as T) for which pred is true,
+   * freeing each as remove () does, and returns how many went. This is how
+   * to remove while walking: a range-for that removes the element it is on
+   * skips the next one. Also as vontle::erase_if (list, pred). */
+  template <typename T = void *, typename Pred>
+  size_t remove_if (Pred &&pred) noexcept (std::is_nothrow_invocable_v<Pred &, T>);
   void clear () noexcept { vontle_list_clear (list_); }
   void set_free_function (VontleFreeFunction free_func) noexcept { vontle_list_set_free_function (list_, free_func); }
 
   /* Takes other's elements over and frees its record. Refused (an empty
-   * handle, the same list, or a list its comparator is sorting): other keeps
-   * what it has. */
+   * handle, the same list, a list its comparator is sorting, or an other
+   * that one of its own callbacks is walking or sorting): other keeps what
+   * it has. */
   void merge (List &&other) noexcept
   {
     VontleList *donor = &other == this ? list_ : other.list_;
@@ -331,7 +394,7 @@ public:
   }
   ~ListIterator () { vontle_list_iterator_free (iter_); }
 
-  VontleListIterator *get () const noexcept { return iter_; }
+  [[nodiscard]] VontleListIterator *get () const noexcept { return iter_; }
   [[nodiscard]] VontleListIterator *release () noexcept { return std::exchange (iter_, nullptr); }
   /* Whether the handle holds an iterator; valid () tells whether it stands on an element. */
   explicit operator bool () const noexcept { return iter_ != nullptr; }
@@ -341,15 +404,15 @@ public:
   /* Empty when memory ran out. */
   ListIterator copy () const noexcept { return ListIterator (vontle_list_iterator_copy (iter_)); }
 
-  bool valid () const noexcept { return vontle_list_iterator_is_valid (iter_); }
-  bool has_next () const noexcept { return vontle_list_iterator_has_next (iter_); }
-  bool has_previous () const noexcept { return vontle_list_iterator_has_previous (iter_); }
+  [[nodiscard]] bool valid () const noexcept { return vontle_list_iterator_is_valid (iter_); }
+  [[nodiscard]] bool has_next () const noexcept { return vontle_list_iterator_has_next (iter_); }
+  [[nodiscard]] bool has_previous () const noexcept { return vontle_list_iterator_has_previous (iter_); }
   /* Each returns whether the iterator stands on an element after the step. */
   bool next () noexcept { return vontle_list_iterator_next (iter_) != nullptr; }
   bool previous () noexcept { return vontle_list_iterator_previous (iter_) != nullptr; }
 
   template <typename T = void *>
-  T data () const noexcept { return detail::element_cast<T> (vontle_list_iterator_data (iter_)); }
+  [[nodiscard]] T data () const noexcept { return detail::element_cast<T> (vontle_list_iterator_data (iter_)); }
   void set (void *element) noexcept { vontle_list_iterator_set (iter_, element); }
   void remove () noexcept { vontle_list_iterator_remove (iter_); }
 
@@ -357,6 +420,37 @@ private:
   explicit ListIterator (VontleListIterator *iter) noexcept : iter_ (iter) {}
   VontleListIterator *iter_ = nullptr;
 };
+
+template <typename T, typename Pred>
+inline size_t
+List::remove_if (Pred &&pred) noexcept (std::is_nothrow_invocable_v<Pred &, T>)
+{
+  static_assert (std::is_invocable_r_v<bool, Pred &, T>, "remove_if takes a predicate of one element (T)");
+  size_t removed = 0;
+  for (ListIterator it = ListIterator::create (*this); it.valid ();)
+    {
+      if (!pred (it.data<T> ()))
+        {
+          it.next ();
+          continue;
+        }
+      const size_t before = size ();
+      it.remove ();
+      /* A removal refused (the list is being sorted) steps on all the same. */
+      if (size () < before)
+        removed++;
+      else
+        it.next ();
+    }
+  return removed;
+}
+
+template <typename T = void *, typename Pred>
+inline size_t
+erase_if (List &list, Pred &&pred) noexcept (std::is_nothrow_invocable_v<Pred &, T>)
+{
+  return list.remove_if<T> (std::forward<Pred> (pred));
+}
 
 /* ---------------------------------------------------------------- tree -- */
 
@@ -371,22 +465,22 @@ public:
   NodeRef () noexcept = default;
   explicit NodeRef (VontleNode *node) noexcept : node_ (node) {}
 
-  VontleNode *get () const noexcept { return node_; }
+  [[nodiscard]] VontleNode *get () const noexcept { return node_; }
   explicit operator bool () const noexcept { return node_ != nullptr; }
   friend bool operator== (const NodeRef &a, const NodeRef &b) noexcept { return a.node_ == b.node_; }
   friend bool operator!= (const NodeRef &a, const NodeRef &b) noexcept { return a.node_ != b.node_; }
   using ordered_by_address = void;
 
   template <typename T = void *>
-  T data () const noexcept { return detail::element_cast<T> (vontle_node_get_data (node_)); }
+  [[nodiscard]] T data () const noexcept { return detail::element_cast<T> (vontle_node_get_data (node_)); }
   void set_data (void *value) noexcept { vontle_node_set_data (node_, value); }
   void set_free_function (VontleFreeFunction free_func) noexcept { vontle_node_set_free_function (node_, free_func); }
 
-  NodeRef parent () const noexcept { return NodeRef (vontle_node_get_parent (node_)); }
-  NodeRef root () const noexcept { return NodeRef (vontle_node_get_root (node_)); }
-  size_t num_children () const noexcept { return vontle_node_get_num_children (node_); }
+  [[nodiscard]] NodeRef parent () const noexcept { return NodeRef (vontle_node_get_parent (node_)); }
+  [[nodiscard]] NodeRef root () const noexcept { return NodeRef (vontle_node_get_root (node_)); }
+  [[nodiscard]] size_t num_children () const noexcept { return vontle_node_get_num_children (node_); }
   /* Children first to last; see NodeChildren. */
-  NodeChildren children () const noexcept;
+  [[nodiscard]] NodeChildren children () const noexcept;
 
   /* The new last child, owned by the tree, with this node's free function. */
   NodeRef append_data (void *value) noexcept { return NodeRef (vontle_node_append_data (node_, value)); }
@@ -431,7 +525,7 @@ public:
   }
   ~Node () { vontle_node_free (root_.get ()); }
 
-  VontleNode *get () const noexcept { return root_.get (); }
+  [[nodiscard]] VontleNode *get () const noexcept { return root_.get (); }
   [[nodiscard]] VontleNode *release () noexcept { return std::exchange (root_, NodeRef ()).get (); }
   explicit operator bool () const noexcept { return static_cast<bool> (root_); }
   friend bool operator== (const Node &a, const Node &b) noexcept { return a.root_ == b.root_; }
@@ -445,19 +539,19 @@ public:
   operator NodeRef () const && = delete;
 
   template <typename T = void *>
-  T data () const & noexcept { return root_.data<T> (); }
+  [[nodiscard]] T data () const & noexcept { return root_.data<T> (); }
   template <typename T = void *>
   T data () const && = delete;
   void set_data (void *value) noexcept { root_.set_data (value); }
   void set_free_function (VontleFreeFunction free_func) noexcept { root_.set_free_function (free_func); }
 
   /* A root has no parent; a Node adopted from inside a tree may. */
-  NodeRef parent () const & noexcept { return root_.parent (); }
+  [[nodiscard]] NodeRef parent () const & noexcept { return root_.parent (); }
   NodeRef parent () const && = delete;
-  NodeRef root () const & noexcept { return root_.root (); }
+  [[nodiscard]] NodeRef root () const & noexcept { return root_.root (); }
   NodeRef root () const && = delete;
-  size_t num_children () const noexcept { return root_.num_children (); }
-  NodeChildren children () const & noexcept;
+  [[nodiscard]] size_t num_children () const noexcept { return root_.num_children (); }
+  [[nodiscard]] NodeChildren children () const & noexcept;
   NodeChildren children () const && = delete;
 
   NodeRef append_data (void *value) & noexcept { return root_.append_data (value); }
@@ -471,8 +565,13 @@ private:
 };
 
 /* A node's children, walked through the tree itself (no list is made). The
- * next sibling is read before the loop body runs, so the body may free the
- * child it was given. A NULL node has no children. */
+ * range holds only the node: begin () reads its first child, so a range
+ * kept from children () walks the children the node has when the walk
+ * starts. It is valid while the node lives. An iterator reads the next
+ * sibling as it steps onto a child, so the loop body may free the child it
+ * was given, but no other child of the node: the iterator is valid while
+ * the child it stands on and that next sibling are. A NULL node has no
+ * children. */
 class NodeChildren
 {
 public:
@@ -504,13 +603,15 @@ public:
     GNode *next_ = nullptr;
   };
 
-  explicit NodeChildren (VontleNode *node) noexcept
-    : first_ (node != nullptr && node->node != nullptr ? node->node->children : nullptr) {}
-  iterator begin () const noexcept { return iterator (first_); }
-  iterator end () const noexcept { return iterator (); }
+  explicit NodeChildren (VontleNode *node) noexcept : node_ (node) {}
+  [[nodiscard]] iterator begin () const noexcept
+  {
+    return iterator (node_ != nullptr && node_->node != nullptr ? node_->node->children : nullptr);
+  }
+  [[nodiscard]] iterator end () const noexcept { return iterator (); }
 
 private:
-  GNode *first_;
+  VontleNode *node_;
 };
 
 inline NodeChildren
@@ -545,8 +646,11 @@ Node::append (Node &&child) & noexcept
 } // namespace v5
 } // namespace vontle
 
-/* Views never own what they walk: their iterators outlive them. */
-#if defined(__cpp_lib_ranges)
+/* Views never own what they walk: their iterators outlive them. Guarded on
+ * what the specialisations need (C++20 and concepts, <string_view> declares
+ * both variables), not on __cpp_lib_ranges, which a standard library whose
+ * ranges are partial leaves undefined. */
+#if __cplusplus > 201703L && defined(__cpp_concepts)
 namespace std::ranges {
 template <typename T>
 inline constexpr bool enable_borrowed_range<vontle::ListView<T>> = true;

@@ -38,43 +38,55 @@ public:
   }
 
   /* The reader/writer, borrowed from this handle's reference. */
-  VontleInputHistoryIO *io () const & noexcept { return reinterpret_cast<VontleInputHistoryIO *> (object_); }
+  [[nodiscard]] VontleInputHistoryIO *io () const & noexcept { return reinterpret_cast<VontleInputHistoryIO *> (object_); }
   VontleInputHistoryIO *io () const && = delete;
-  /* Lent: valid while the store lives. */
-  const char *path () const & noexcept { return vontle_input_history_file_get_path (object_); }
-  const char *path () const && = delete;
+  /* Lent: valid while the store lives; NULL for an empty handle (a
+   * LentString: test it before reading it). */
+  [[nodiscard]] LentString path () const & noexcept { return LentString (vontle_input_history_file_get_path (object_)); }
+  LentString path () const && = delete;
 
-  unsigned max_entries () const noexcept { return get_uint ("max-entries"); }
-  /* 0 keeps every entry. */
-  void set_max_entries (unsigned max_entries) noexcept { set ("max-entries", max_entries); }
-  bool sync () const noexcept
+  /* Through an empty handle, each of these is refused with a critical
+   * warning under its own name, and the getters give 0 and false. */
+  [[nodiscard]] unsigned max_entries () const noexcept
   {
-    gboolean value = FALSE;
-    if (object_ != nullptr)
-      g_object_get (object_, "sync", &value, nullptr);
-    return value != FALSE;
+    return property<guint> ("max-entries", "vontle::InputHistoryFile::max_entries");
   }
+  /* 0 keeps every entry. */
+  void set_max_entries (unsigned max_entries) noexcept
+  {
+    set ("max-entries", max_entries, "vontle::InputHistoryFile::set_max_entries");
+  }
+  [[nodiscard]] bool sync () const noexcept { return property<gboolean> ("sync", "vontle::InputHistoryFile::sync") != FALSE; }
   /* fsync after each append. */
-  void set_sync (bool sync) noexcept { set ("sync", static_cast<gboolean> (sync)); }
+  void set_sync (bool sync) noexcept { set ("sync", static_cast<gboolean> (sync), "vontle::InputHistoryFile::set_sync"); }
   /* Lines given to append that are not in the file yet. */
-  unsigned pending () const noexcept { return get_uint ("pending"); }
+  [[nodiscard]] unsigned pending () const noexcept { return property<guint> ("pending", "vontle::InputHistoryFile::pending"); }
 
   /* Writes the pending lines now: true when none remain. On false, ERROR
    * (when given) receives the reason, with the path, for the caller to free. */
   bool flush (GError **error = nullptr) noexcept { return vontle_input_history_file_flush (object_, error) != FALSE; }
 
 private:
-  unsigned get_uint (const char *property) const noexcept
+  /* CALL names the handle's member in the critical for an empty handle. */
+  bool held (const char *call) const noexcept
   {
-    guint value = 0;
     if (object_ != nullptr)
-      g_object_get (object_, property, &value, nullptr);
+      return true;
+    g_return_if_fail_warning (nullptr, call, type_text);
+    return false;
+  }
+  template <typename T>
+  T property (const char *name, const char *call) const noexcept
+  {
+    T value = 0;
+    if (held (call))
+      g_object_get (object_, name, &value, nullptr);
     return value;
   }
   template <typename T>
-  void set (const char *property, T value) noexcept
+  void set (const char *property, T value, const char *call) noexcept
   {
-    if (object_ != nullptr)
+    if (held (call))
       g_object_set (object_, property, value, nullptr);
   }
 };

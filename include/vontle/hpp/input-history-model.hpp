@@ -34,13 +34,13 @@ public:
     return adopt (vontle_input_history_model_new (history.get ()));
   }
 
-  InputHistory history () const noexcept
+  [[nodiscard]] InputHistory history () const noexcept
   {
     return InputHistory::ref (vontle_input_history_model_get_history (object_));
   }
 
   /* Borrowed from this handle's reference; include gio/gio.h to use it. */
-  GListModel *list_model () const & noexcept { return reinterpret_cast<GListModel *> (object_); }
+  [[nodiscard]] GListModel *list_model () const & noexcept { return reinterpret_cast<GListModel *> (object_); }
   GListModel *list_model () const && = delete;
 };
 

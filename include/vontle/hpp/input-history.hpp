@@ -168,15 +168,27 @@ public:
 
   void append (StringArg line) noexcept { vontle_input_history_append (object_, line.c_str ()); }
   /* The entries, oldest first, lent: valid until the history next changes. */
-  ListView<const char *> list () const & noexcept { return ListView<const char *> (vontle_input_history_list (object_)); }
+  [[nodiscard]] ListView<const char *> list () const & noexcept { return ListView<const char *> (vontle_input_history_list (object_)); }
   ListView<const char *> list () const && = delete;
-  /* The entries, copied. May allocate. */
-  std::vector<std::string> dup_lines () const { return detail::take_strv (vontle_input_history_dup_lines (object_)); }
-  /* Lent strings, or NULL when nothing matches. */
-  const char *next (StringArg line) & noexcept { return vontle_input_history_next (object_, line.c_str ()); }
-  const char *next (StringArg line) && = delete;
-  const char *previous (StringArg line) & noexcept { return vontle_input_history_previous (object_, line.c_str ()); }
-  const char *previous (StringArg line) && = delete;
+  /* The entries, copied. May allocate. (Mode: see detail::Mode.) */
+  template <typename Mode = detail::Mode>
+  [[nodiscard]] std::vector<std::string> dup_lines () const
+  {
+    return detail::take_strv (vontle_input_history_dup_lines (object_));
+  }
+  /* The next or previous entry starting with LINE, lent until the history
+   * next changes, or NULL when none does: a LentString (vontle/hpp/base.hpp),
+   * which says NULL in its type. Test it before reading it:
+   *   if (vontle::LentString entry = history.previous (typed))
+   *     set_text (entry.get ());
+   * It converts to neither const char * nor std::string. */
+  LentString next (StringArg line) & noexcept { return LentString (vontle_input_history_next (object_, line.c_str ())); }
+  LentString next (StringArg line) && = delete;
+  LentString previous (StringArg line) & noexcept
+  {
+    return LentString (vontle_input_history_previous (object_, line.c_str ()));
+  }
+  LentString previous (StringArg line) && = delete;
   void reset () noexcept { vontle_input_history_reset (object_); }
 };
 

@@ -58,7 +58,7 @@ public:
     return handle;
   }
 
-  CType *get () const noexcept { return object_; }
+  [[nodiscard]] CType *get () const noexcept { return object_; }
   [[nodiscard]] CType *release () noexcept { return std::exchange (object_, nullptr); }
   explicit operator bool () const noexcept { return object_ != nullptr; }
   /* The same object, not equal contents. */
@@ -131,7 +131,7 @@ public:
   ~Connection () { disconnect (); }
 
   /* A moved-from Connection is empty: connected () is false. */
-  bool connected () const noexcept { return slot_ != nullptr; }
+  [[nodiscard]] bool connected () const noexcept { return slot_ != nullptr; }
 
   void disconnect () noexcept
   {

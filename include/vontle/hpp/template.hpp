@@ -27,18 +27,21 @@ public:
   static Template create (StringArg base = nullptr) noexcept { return adopt (vontle_template_new (base.c_str ())); }
 
   void set_base (StringArg base) noexcept { vontle_template_set_base (object_, base.c_str ()); }
-  /* Lent until the base next changes; NULL when this is no template. Not
-   * from a temporary handle, whose reference may be the last. */
-  const char *base () const & noexcept { return vontle_template_get_base (object_); }
-  const char *base () const && = delete;
+  /* Lent until the base next changes; NULL when this is no template (a
+   * LentString: test it before reading it). Not from a temporary handle,
+   * whose reference may be the last. */
+  [[nodiscard]] LentString base () const & noexcept { return LentString (vontle_template_get_base (object_)); }
+  LentString base () const && = delete;
   /* Lent; empty when the list could not be allocated. Not from a temporary. */
-  ListView<const char *> referenced_variables () const & noexcept
+  [[nodiscard]] ListView<const char *> referenced_variables () const & noexcept
   {
     return ListView<const char *> (vontle_template_referenced_variables (object_));
   }
   ListView<const char *> referenced_variables () const && = delete;
-  /* The referenced names, copied: safe from any handle. May allocate. */
-  std::vector<std::string> dup_referenced_names () const
+  /* The referenced names, copied: safe from any handle. May allocate.
+   * (Mode: see detail::Mode.) */
+  template <typename Mode = detail::Mode>
+  [[nodiscard]] std::vector<std::string> dup_referenced_names () const
   {
     return detail::take_strv (vontle_template_dup_referenced_names (object_));
   }
@@ -48,14 +51,17 @@ public:
     vontle_template_set_variable_value (object_, name.c_str (), value.c_str ());
   }
   /* Empty while a referenced variable is missing. */
-  UniqueString evaluate () const noexcept { return UniqueString::adopt (vontle_template_evaluate (object_)); }
+  [[nodiscard]] UniqueString evaluate () const noexcept { return UniqueString::adopt (vontle_template_evaluate (object_)); }
 
+  /* Each copies or moves the handler into the connection: that may throw
+   * (std::bad_alloc, or what the handler's own copy throws), and the
+   * exception then reaches the caller, with nothing connected. */
   template <typename F>
-  Connection on_base_changed (F &&handler) noexcept { return connect_plain (object_, "base-changed", std::forward<F> (handler)); }
+  Connection on_base_changed (F &&handler) { return connect_plain (object_, "base-changed", std::forward<F> (handler)); }
   template <typename F>
-  Connection on_changed (F &&handler) noexcept { return connect_plain (object_, "changed", std::forward<F> (handler)); }
+  Connection on_changed (F &&handler) { return connect_plain (object_, "changed", std::forward<F> (handler)); }
   template <typename F>
-  Connection on_variable_changed (F &&handler) noexcept
+  Connection on_variable_changed (F &&handler)
   {
     using Function = std::decay_t<F>;
     static_assert (std::is_invocable_v<Function &, Template &, std::string_view>
@@ -68,7 +74,7 @@ public:
 
 private:
   template <typename F>
-  static Connection connect_plain (VontleTemplate *object, const char *signal, F &&handler) noexcept
+  static Connection connect_plain (VontleTemplate *object, const char *signal, F &&handler)
   {
     using Function = std::decay_t<F>;
     static_assert (std::is_invocable_v<Function &, Template &> || std::is_invocable_v<Function &>,

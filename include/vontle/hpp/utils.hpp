@@ -10,7 +10,7 @@ inline namespace v5 {
 
 /* ------------------------------------------------------------- logging -- */
 
-inline VontleLogLevel log_level () noexcept { return vontle_get_log_level (); }
+[[nodiscard]] inline VontleLogLevel log_level () noexcept { return vontle_get_log_level (); }
 inline void set_log_level (VontleLogLevel level) noexcept { vontle_set_log_level (level); }
 
 /* A message with its call site, as LOCATION ("file:line") and FUNCTION,
@@ -56,14 +56,14 @@ inline constexpr int version_day = VONTLE_VERSION_DAY;
 inline constexpr std::string_view header_version = VONTLE_VERSION_STRING;
 
 /* Whether the headers are of the release of that date or a later one. */
-constexpr bool
+[[nodiscard]] constexpr bool
 check_version (int year, int month, int day) noexcept
 {
   return VONTLE_CHECK_VERSION (year, month, day);
 }
 
 /* The loaded library's version, which may differ from the headers'. */
-inline const char *version () noexcept { return vontle_version (); }
+[[nodiscard]] inline const char *version () noexcept { return vontle_version (); }
 
 /* ----------------------------------------------------------- utilities -- */
 
