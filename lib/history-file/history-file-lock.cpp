@@ -1,7 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "history-file-lock.h"
 
-#include "history-file-posix.h"
+#include "history-file-base.h"
 
 #include <cstring>
 
@@ -14,8 +14,8 @@ namespace {
 
 /* The lock is polled: a blocking flock cannot be given up. Short pauses
  * first, as most holders are done within a record's write. */
-constexpr gulong first_pause = 20;
-constexpr gulong longest_pause = 500;
+constexpr gulong first_pause_usec = 20;
+constexpr gulong longest_pause_usec = 500;
 
 /* What a waiter sees of the file and its path: when it changes, the lock
  * holder is making progress. */
@@ -117,11 +117,11 @@ lock_patiently (int fd, const char *path, int operation, const Patience &patienc
   Look last = Look::at (fd, path);
   /* When the file last changed, and when its holder was last seen at
    * work. */
-  gint64 changed = g_get_monotonic_time ();
-  gint64 active = changed;
+  gint64 changed_usec = g_get_monotonic_time ();
+  gint64 active_usec = changed_usec;
   Holders last_holders;
   bool seen_holders = false;
-  gulong pause = first_pause;
+  gulong pause_usec = first_pause_usec;
   for (;;)
     {
       if (flock (fd, operation | LOCK_NB) == 0)
@@ -129,33 +129,34 @@ lock_patiently (int fd, const char *path, int operation, const Patience &patienc
       if (errno != EWOULDBLOCK && errno != EINTR)
         return fail_step (error, "locking");
       const Look now = Look::at (fd, path);
-      const gint64 time = g_get_monotonic_time ();
+      const gint64 now_usec = g_get_monotonic_time ();
       if (!now.same_as (last))
         {
           /* Other writers are getting on: the wait starts afresh. */
           last = now;
-          changed = active = time;
-          pause = first_pause;
+          changed_usec = active_usec = now_usec;
+          pause_usec = first_pause_usec;
         }
-      else if (time - active >= patience.quiet / 2)
+      else if (now_usec - active_usec >= patience.idle_holder_usec / 2)
         {
           /* Asked only once the file has been still for a while: the
            * holders' status costs more than a look at the file. A lock that
            * changed hands, or a holder at work, is progress too. */
           const Holders holders = Holders::of (now.file);
           if (holders.working || (seen_holders && holders.ids != last_holders.ids))
-            active = time;
+            active_usec = now_usec;
           last_holders = holders;
           seen_holders = true;
         }
-      if (time - active >= patience.quiet || time - changed >= patience.longest)
+      if (now_usec - active_usec >= patience.idle_holder_usec
+          || now_usec - changed_usec >= patience.busy_holder_usec)
         {
           g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_BUSY,
                                "another process holds its lock and makes no progress");
           return false;
         }
-      g_usleep (pause);
-      pause = MIN (pause * 2, longest_pause);
+      g_usleep (pause_usec);
+      pause_usec = MIN (pause_usec * 2, longest_pause_usec);
     }
 }
 

@@ -7,14 +7,14 @@
 
 namespace vontle::history_file {
 
-/* How long a wait for the lock goes on once the file stops changing: QUIET
- * when the holder does not run either (a stuck or stopped process), LONGEST
- * when it runs without changing anything. Every change starts the wait
- * afresh: live writers never make an append give up. */
+/* How long a wait for the lock goes on once the file stops changing: while
+ * its holder does not run either (a stuck or stopped process), and while it
+ * runs without changing anything. Every change starts the wait afresh: live
+ * writers never make an append give up. */
 struct Patience
 {
-  gint64 quiet;
-  gint64 longest;
+  gint64 idle_holder_usec;
+  gint64 busy_holder_usec;
 };
 
 /* An append: about one frame of a window on a holder that does nothing. */

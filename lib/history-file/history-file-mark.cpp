@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "history-file-mark.h"
 
+#include "history-file-base.h"
 #include "history-file-posix.h"
 
 namespace vontle::history_file {

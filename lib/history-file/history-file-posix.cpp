@@ -262,13 +262,6 @@ keep_owner_and_mode (int fd, const struct stat &current, GError **error)
 } // namespace
 
 bool
-fail_step (GError **error, const char *step, int code)
-{
-  g_set_error (error, G_IO_ERROR, g_io_error_from_errno (code), "%s: %s", step, g_strerror (code));
-  return false;
-}
-
-bool
 open_locked (const char *path, Access access, const Patience &patience, Fd &fd, struct stat *locked, GError **error)
 {
   g_autoptr (GError) first = nullptr;

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "history-file-base.h"
 #include "history-file-lock.h"
 
 namespace vontle::history_file {
@@ -39,9 +40,6 @@ public:
 private:
   int fd_;
 };
-
-/* Sets ERROR from errno (or CODE) for STEP and returns false. */
-bool fail_step (GError **error, const char *step, int code = errno);
 
 enum class Access
 {
@@ -88,17 +86,5 @@ bool replace (const char *path, const struct stat &current, Fill fill, void *dat
  * for a caller that holds the exclusive lock on the current file: no
  * replacement is then under way. */
 void remove_stale_temporaries (const char *path);
-
-inline bool
-same_file (const struct stat &a, const struct stat &b)
-{
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-inline bool
-same_time (const struct timespec &a, const struct timespec &b)
-{
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
 
 } // namespace vontle::history_file

@@ -15,6 +15,7 @@
 #include "list-private.h"
 #include "vontle-private.h"
 
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -29,7 +30,7 @@ constexpr size_t chunk_bytes = size_t { 64 } << 10;
 constexpr off_t page_bytes = 4096;
 
 /* The longest pause, in appends, between tries of a rewrite that fails. */
-constexpr size_t longest_rewrite_delay = 1024;
+constexpr size_t longest_rewrite_backoff_appends = 1024;
 
 /* An array from g_new. */
 template <typename T> using Array = std::unique_ptr<T[], vontle::GFreeDeleter>;
@@ -100,7 +101,7 @@ catch_up (Store &store, int fd, GError **error)
 void
 report_read (Store &store, const GError *error)
 {
-  if (!store.reading.turns (error != nullptr))
+  if (!store.reading.begins_or_ends_run (error != nullptr))
     return;
   if (error != nullptr)
     VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot read the history file '%s': %s. The history keeps the lines it has.",
@@ -122,7 +123,7 @@ report_skipped (Store &store)
 void
 report_rewrite (Store &store, const GError *error)
 {
-  if (!store.rewriting.turns (error != nullptr))
+  if (!store.rewriting.begins_or_ends_run (error != nullptr))
     return;
   if (error != nullptr)
     VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot shorten the history file '%s': %s. It keeps growing meanwhile.",
@@ -238,17 +239,18 @@ rewrite (Store &store, const struct stat &current, GError **error)
 bool
 rewrite_may_try (Store &store)
 {
-  if (store.rewrite_wait == 0)
+  if (store.appends_before_rewrite == 0)
     return true;
-  store.rewrite_wait--;
+  store.appends_before_rewrite--;
   return false;
 }
 
 void
 note_rewrite (Store &store, bool ok)
 {
-  store.rewrite_delay = ok ? 0 : MIN (MAX (store.rewrite_delay * 2, size_t { 1 }), longest_rewrite_delay);
-  store.rewrite_wait = store.rewrite_delay;
+  store.rewrite_backoff_appends
+    = ok ? 0 : MIN (MAX (store.rewrite_backoff_appends * 2, size_t { 1 }), longest_rewrite_backoff_appends);
+  store.appends_before_rewrite = store.rewrite_backoff_appends;
 }
 
 /* --------------------------------------------------------------- write -- */
@@ -337,6 +339,21 @@ Store::~Store ()
   g_free (path);
 }
 
+bool
+queue_line (Store &store, const char *line)
+{
+  if (line == nullptr || line[0] == '\0')
+    return false;
+  if (const size_t length = strlen (line); length > max_entry_bytes)
+    {
+      VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "History file '%s': a line of %zu bytes is too long to keep.", store.path,
+                       length);
+      return false;
+    }
+  g_ptr_array_add (store.pending.get (), g_strdup (line));
+  return true;
+}
+
 void
 set_max_entries (Store &store, guint max_entries)
 {
@@ -404,7 +421,7 @@ write_pending (Store &store, const Patience &patience, size_t *written, GError *
 void
 report_write (Store &store, const GError *error, size_t written)
 {
-  if (!store.writing.turns (error != nullptr))
+  if (!store.writing.begins_or_ends_run (error != nullptr))
     return;
   if (error != nullptr)
     VONTLE_LOG_HERE (VONTLE_LOG_ERROR,
