@@ -53,7 +53,8 @@ struct Store
   bool swept = false;   /* stale temporaries removed */
   size_t rewrite_backoff_appends = 0; /* appends between tries of a failing rewrite */
   size_t appends_before_rewrite = 0;  /* appends before the next try */
-  FailureLatch reading, writing, rewriting;
+  gint64 lock_given_up_usec = 0; /* when an append last gave up on the lock */
+  FailureLatch reading, writing, rewriting, syncing;
 };
 
 /* Adds LINE to the pending lines, unless it cannot be an entry: an empty
@@ -77,6 +78,6 @@ bool write_pending (Store &store, const Patience &patience, size_t *written, GEr
 
 /* Logs the first failure of a run of writes (ERROR), and the write that
  * ends it. */
-void report_write (Store &store, const GError *error, size_t written);
+void report_write (Store &store, const GError *error);
 
 } // namespace vontle::history_file

@@ -87,7 +87,7 @@ sync_pending (VontleInputHistoryFile *file, size_t pending_before, const Patienc
   size_t written;
   g_autoptr (GError) failure = nullptr;
   const bool ok = write_pending (store, patience, &written, &failure);
-  report_write (store, failure, written);
+  report_write (store, failure);
   if (store.pending_count () != pending_before)
     g_object_notify_by_pspec (G_OBJECT (file), properties[PROP_PENDING]);
   if (!ok)
@@ -209,10 +209,10 @@ vontle_input_history_file_finalize (GObject *object)
       g_autoptr (GError) error = nullptr;
       size_t written;
       if (!write_pending (store, flush_patience, &written, &error))
-        VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "History file '%s': %zu line(s) could not be written and are lost: %s.",
-                         store.path, store.pending_count (), error->message);
+        VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "%s. %zu line(s) of the history could not be written and are lost.",
+                         error->message, store.pending_count ());
       else
-        report_write (store, nullptr, written);
+        report_write (store, nullptr);
     }
   file_watch_free (priv->watch);
   priv->~VontleInputHistoryFilePrivate ();
@@ -298,8 +298,7 @@ vontle_input_history_file_flush (VontleInputHistoryFile *file, GError **error)
   using namespace vontle::history_file;
   if (sync_pending (file, store_of (file).pending_count (), flush_patience, &failure))
     return TRUE;
-  const char *path = store_of (file).path;
-  g_set_error (error, G_IO_ERROR, failure->code, "Cannot write to the history file '%s': %s",
-               path != nullptr ? path : "(none)", failure->message);
+  g_propagate_prefixed_error (error, g_steal_pointer (&failure), "Failed to write %zu pending line(s) of the history: ",
+                              store_of (file).pending_count ());
   return FALSE;
 }
