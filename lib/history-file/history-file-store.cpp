@@ -172,12 +172,6 @@ refresh (Store &store, GError **error)
     }
   if (store.mark.unchanged (st))
     return true;
-  /* Right after an append gave up waiting for the lock, its holder is not
-   * waited for a second time: the entries stay as they are until the next
-   * read. */
-  const gint64 given_up_usec = std::exchange (store.lock_given_up_usec, 0);
-  if (given_up_usec != 0 && g_get_monotonic_time () - given_up_usec < append_patience.busy_holder_usec)
-    return true;
   Fd fd;
   return open_locked (store.path, Access::read, append_patience, fd, &st, error)
          && catch_up (store, fd.get (), false, error);
@@ -400,7 +394,13 @@ set_max_entries (Store &store, guint max_entries)
 VontleList *
 read_entries (Store &store)
 {
-  if (store.path != nullptr)
+  /* Right after an append gave up waiting for the lock, its holder is not
+   * waited for a second time: the entries stay as they are until the next
+   * read. */
+  const gint64 given_up_usec = std::exchange (store.lock_given_up_usec, 0);
+  const bool just_given_up
+    = given_up_usec != 0 && g_get_monotonic_time () - given_up_usec < append_patience.busy_holder_usec;
+  if (store.path != nullptr && !just_given_up)
     {
       g_autoptr (GError) error = nullptr;
       refresh (store, &error);
