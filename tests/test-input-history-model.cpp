@@ -251,6 +251,22 @@ TEST_F (HistoryModelTest, ReloadKeepsTheItemsOfEntriesThatStay)
     }
 }
 
+/* A reader/writer that looks at the model while the history reloads sees
+ * the entries as they were, whole: the count and the items agree. */
+TEST_F (HistoryModelTest, AnswersDuringAReloadAgreeWithEachOther)
+{
+  Storage storage { { "a", "b", "c" }, nullptr };
+  g_autoptr (VontleInputHistoryIO) io = io_over (&storage);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
+  g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+  Lines seen;
+  storage.lines.emplace_back ("d");
+  storage.during_read = [&] { seen = items_of (G_LIST_MODEL (model)); };
+  vontle_input_history_reset (history);
+  EXPECT_EQ (seen, Lines ({ "c", "b", "a" }));
+  EXPECT_EQ (items_of (G_LIST_MODEL (model)), Lines ({ "d", "c", "b", "a" }));
+}
+
 TEST_F (HistoryModelTest, AnswersAsAListModelAndRefusesWhatIsNone)
 {
   g_autoptr (VontleInputHistory) history = vontle_input_history_new (nullptr);
