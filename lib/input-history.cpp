@@ -325,6 +325,34 @@ cancel_deferred_reload (VontleInputHistoryPrivate *priv)
   g_clear_pointer (&priv->deferred_reload, g_source_unref);
 }
 
+/* Reloads for a change made elsewhere. A walk that rests on an entry goes
+ * on from that entry, now at its new place, with the line typed when it
+ * began: the next step toward older entries gives the next older match, and
+ * the steps toward newer ones pass the new lines on the way back to the
+ * typed line. An entry that left the history ends the walk. */
+void
+reload_keeping_walk (VontleInputHistory *history)
+{
+  auto *priv = private_of (history);
+  VontleList *entries = vontle_input_history_list (history);
+  const bool resting = !priv->reset_pending && priv->on_entry && entries != nullptr
+                       && priv->match_position < vontle_list_size (entries);
+  g_autofree char *standing = resting ? g_strdup (static_cast<const char *> (entries->start[priv->match_position]))
+                                      : nullptr;
+  vontle_input_history_reset (history);
+  entries = vontle_input_history_list (history);
+  if (standing == nullptr || entries == nullptr)
+    return;
+  /* Each entry once, so the newest equal one is the entry. */
+  for (size_t i = vontle_list_size (entries); i-- > 0;)
+    if (g_strcmp0 (static_cast<const char *> (entries->start[i]), standing) == 0)
+      {
+        priv->position = priv->match_position = i;
+        priv->reset_pending = false;
+        return;
+      }
+}
+
 gboolean
 deferred_reload_due (gpointer user_data)
 {
@@ -333,7 +361,7 @@ deferred_reload_due (gpointer user_data)
   if (walk_in_progress (priv))
     return G_SOURCE_CONTINUE;
   cancel_deferred_reload (priv);
-  vontle_input_history_reset (history);
+  reload_keeping_walk (history);
   return G_SOURCE_REMOVE;
 }
 
@@ -346,7 +374,7 @@ on_storage_changed (VontleInputHistoryIO * /*io*/, gpointer user_data)
   auto *priv = private_of (history);
   if (!walk_in_progress (priv))
     {
-      vontle_input_history_reset (history);
+      reload_keeping_walk (history);
       return;
     }
   if (priv->deferred_reload != nullptr)

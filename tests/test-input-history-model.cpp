@@ -331,6 +331,38 @@ TEST_F (HistoryModelTest, StorageChangedDuringAWalkWaitsForItsEnd)
   EXPECT_EQ (g_list_model_get_n_items (G_LIST_MODEL (model)), 5U);
 }
 
+/* A walk that goes on for longer than the reload's checks is not reset
+ * under the user; once it rests, the reload lets it go on from its entry:
+ * Up gives the next older match, Down passes the new line on its way back
+ * to the typed text. */
+TEST_F (HistoryModelTest, ARestingWalkGoesOnOverLinesAddedMeanwhile)
+{
+  Storage storage { { "make a", "ls", "make b", "make c" }, nullptr };
+  g_autoptr (VontleInputHistoryIO) io = live_io_over (&storage);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
+  g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+  auto *list = G_LIST_MODEL (model);
+  auto run_loop_until = [] (const std::function<bool ()> &done, gint64 usec) {
+    const gint64 deadline = g_get_monotonic_time () + usec;
+    while (!done () && g_get_monotonic_time () < deadline)
+      if (!g_main_context_iteration (nullptr, FALSE))
+        g_usleep (20000);
+  };
+
+  EXPECT_STREQ (vontle_input_history_previous (history, "ma"), "make c");
+  storage.lines.emplace_back ("make d");
+  g_signal_emit_by_name (io, "storage-changed");
+  run_loop_until ([] { return false; }, G_USEC_PER_SEC * 12 / 10);
+  EXPECT_EQ (g_list_model_get_n_items (list), 4U) << "reloaded during the walk";
+  EXPECT_STREQ (vontle_input_history_previous (history, "make c"), "make b");
+
+  run_loop_until ([&] { return g_list_model_get_n_items (list) == 5; }, 8 * G_USEC_PER_SEC);
+  ASSERT_EQ (g_list_model_get_n_items (list), 5U);
+  EXPECT_STREQ (vontle_input_history_previous (history, "make b"), "make a");
+  for (const char *expected : { "make b", "make c", "make d", "ma" })
+    EXPECT_STREQ (vontle_input_history_next (history, "make"), expected);
+}
+
 /* Another process appends to the file, through a directory that did not
  * exist when the store started watching. Spawned, not forked: the file
  * monitor runs a thread. */
