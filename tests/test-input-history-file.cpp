@@ -15,8 +15,11 @@
 #include <string>
 #include <vector>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gio/gio.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <glib/gstdio.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
@@ -34,6 +37,50 @@
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using Lines = std::vector<std::string>;
+
+namespace {
+
+/* Faults for the file with inode FILE: the disk is full after BUDGET more
+ * bytes (when not negative), and its syncs fail. */
+struct
+{
+  ino_t file = 0;
+  long budget = -1;
+  bool sync_fails = false;
+} faults;
+
+bool
+faulty (int fd)
+{
+  struct stat st;
+  return faults.file != 0 && fstat (fd, &st) == 0 && st.st_ino == faults.file;
+}
+
+} // namespace
+
+/* Stand in for the C library's, which they call unless a fault is set. */
+ssize_t
+write (int fd, const void *data, size_t n)
+{
+  static const auto real = reinterpret_cast<ssize_t (*) (int, const void *, size_t)> (dlsym (RTLD_NEXT, "write"));
+  if (faults.budget >= 0 && faulty (fd))
+    {
+      if (faults.budget == 0)
+        return errno = ENOSPC, -1;
+      n = std::min (n, static_cast<size_t> (faults.budget));
+      faults.budget -= static_cast<long> (n);
+    }
+  return real (fd, data, n);
+}
+
+int
+fsync (int fd)
+{
+  static const auto real = reinterpret_cast<int (*) (int)> (dlsym (RTLD_NEXT, "fsync"));
+  if (faults.sync_fails && faulty (fd))
+    return errno = EIO, -1;
+  return real (fd);
+}
 
 namespace {
 
@@ -123,6 +170,13 @@ write_file (const std::string &path, const std::string &contents)
 {
   ASSERT_TRUE (g_file_set_contents (path.c_str (), contents.data (), static_cast<gssize> (contents.size ()),
                                     nullptr));
+}
+
+ino_t
+inode_of (const std::string &path)
+{
+  struct stat st;
+  return stat (path.c_str (), &st) == 0 ? st.st_ino : 0;
 }
 
 struct Store
@@ -265,6 +319,42 @@ TEST_F (InputHistoryFileTest, ALineCutShortIsNeverGluedToTheNext)
   write_file (path_, std::string ("x\n\0cut short", 13));
   first.append ("y");
   EXPECT_EQ (contents_of (path_), "x\ny\n");
+}
+
+/* A last line without line feed that ends where a kill cuts writes (on a
+ * 4 KiB boundary), or that older files led with a NUL byte, is a record cut
+ * short: no entry, cut off by the next append. Written by hand, it is an
+ * entry, ended before the next. A line ended on the boundary and followed by
+ * an empty line is no entry. Appends write entries and line feeds alone,
+ * also across a boundary. */
+TEST_F (InputHistoryFileTest, TornAndHandWrittenEndings)
+{
+  const std::string torn (4091, 't'), filled = std::string ("keep\n").append (4088, 'f').append ("\n");
+  const struct
+  {
+    std::string contents;
+    Lines entries;
+    std::string appended; /* after the last byte that stays */
+  } cases[] = {
+    { "keep\nab", { "keep", "ab" }, "keep\nab\nnew\n" },
+    { std::string ("keep\n").append (torn), { "keep" }, "keep\nnew\n" },
+    { std::string ("keep\n\0cut", 9), { "keep" }, "keep\nnew\n" },
+    { std::string ("keep\n").append (torn).append ("\n\nnext\n"), { "keep", "next" }, "next\nnew\n" },
+    { std::string ("keep\n").append (torn).append ("\nnext\n"), { "keep", torn, "next" }, "next\nnew\n" },
+    { filled, { "keep", filled.substr (5, 4088) }, std::string (filled, 5).append ("new\n") },
+  };
+  for (const auto &c : cases)
+    {
+      write_file (path_, c.contents);
+      EXPECT_EQ (read_fresh (path_), c.entries);
+      Store (path_).append ("new");
+      const std::string contents = contents_of (path_);
+      EXPECT_TRUE (g_str_has_suffix (contents.c_str (), c.appended.c_str ())) << contents.substr (0, 80);
+      EXPECT_EQ (contents.find ('\0'), std::string::npos);
+      Lines entries = c.entries;
+      entries.emplace_back ("new");
+      EXPECT_EQ (read_fresh (path_), entries);
+    }
 }
 
 TEST_F (InputHistoryFileTest, MadeOnFirstAppendPrivately)
@@ -459,6 +549,51 @@ TEST_F (InputHistoryFileTest, ALockHeldWithoutProgressIsWaitedForBriefly)
   EXPECT_EQ (contents_of (path_), "old\nnew\n");
 }
 
+/* A holder that keeps the lock and lets no other writer's turn come
+ * (running, or touching the file) is waited for within a bound, once for
+ * the append and its history's read together; one at work for a while is
+ * waited for. Each holder first writes a record under the lock. */
+TEST_F (InputHistoryFileTest, LockHoldersAreWaitedForAsTheyProgress)
+{
+  enum class Holder { spins, touches, works_briefly };
+  for (const Holder kind : { Holder::spins, Holder::touches, Holder::works_briefly })
+    {
+      write_file (path_, "old\n");
+      Store store (path_);
+      int ready[2];
+      ASSERT_EQ (pipe (ready), 0);
+      const pid_t holder = fork ();
+      ASSERT_NE (holder, -1);
+      if (holder == 0)
+        {
+          const int fd = open (path_.c_str (), O_WRONLY | O_APPEND);
+          if (flock (fd, LOCK_EX) != 0 || write (fd, "held\n", 5) != 5 || write (ready[1], "x", 1) != 1)
+            _exit (1);
+          const gint64 until = g_get_monotonic_time () + (kind == Holder::works_briefly ? 300 : 20000) * 1000;
+          while (g_get_monotonic_time () < until)
+            if (kind == Holder::touches)
+              futimens (fd, nullptr), g_usleep (40000);
+          _exit (0);
+        }
+      char byte;
+      ASSERT_EQ (read (ready[0], &byte, 1), 1);
+      close (ready[0]);
+      close (ready[1]);
+      LogPipe log;
+      const gint64 start = g_get_monotonic_time ();
+      store.append ("new");
+      const gint64 waited_msec = (g_get_monotonic_time () - start) / 1000;
+      kill (holder, SIGKILL);
+      waitpid (holder, nullptr, 0);
+      EXPECT_EQ (pending_of (store.file), kind == Holder::works_briefly ? 0u : 1u) << static_cast<int> (kind);
+      if (kind == Holder::spins && !RUNNING_ON_VALGRIND)
+        {
+          EXPECT_LT (waited_msec, 1800) << "the history's read waited again";
+        }
+      log.Take ();
+    }
+}
+
 /* SIGKILL at random moments of appends and rewrites: the file always reads,
  * and holds every line whose append returned (as far as max-entries keeps
  * it); only the line in flight may be missing or present. */
@@ -521,10 +656,10 @@ TEST_F (InputHistoryFileTest, SigkillInALoopLosesOnlyTheLineInFlight)
 
 /* ---------------------------------------------------- failing writes -- */
 
-/* RLIMIT_FSIZE makes every write fail, the first one halfway: the lines stay
- * pending and readable, one error is logged for the whole run, the partial
- * record is cut off again, and the next append after the limit goes writes
- * them all and logs the recovery. */
+/* RLIMIT_FSIZE refuses every write, before any byte of it is written: the
+ * lines stay pending and readable, one error is logged for the whole run,
+ * and the next append after the limit goes writes them all and logs the
+ * recovery. */
 TEST_F (InputHistoryFileTest, FailingWritesKeepLinesPendingUntilTheDiskWorks)
 {
   Store store (path_);
@@ -555,6 +690,7 @@ TEST_F (InputHistoryFileTest, FailingWritesKeepLinesPendingUntilTheDiskWorks)
   EXPECT_EQ (contents, "a\n");
   EXPECT_FALSE (flushed);
   ASSERT_NE (error, nullptr);
+  EXPECT_TRUE (g_error_matches (error, G_IO_ERROR, g_io_error_from_errno (EFBIG))) << error->message;
   EXPECT_THAT (error->message, HasSubstr (path_));
   EXPECT_THAT (error->message, HasSubstr (g_strerror (EFBIG)));
   const Lines failed = log.Take ();
@@ -644,7 +780,7 @@ TEST_F (InputHistoryFileTest, DirectoryRemovedOrUnwritable)
     EXPECT_EQ (read_fresh (long_path), Lines ({ "a", "b", "c", "d" }));
     const Lines logged = log.Take ();
     ASSERT_EQ (logged.size (), 1u);
-    EXPECT_THAT (logged[0], HasSubstr ("Cannot shorten"));
+    EXPECT_THAT (logged[0], HasSubstr ("is not shortened"));
     EXPECT_THAT (logged[0], HasSubstr (g_strerror (ENAMETOOLONG)));
   }
 
@@ -674,7 +810,7 @@ TEST_F (InputHistoryFileTest, DirectoryRemovedOrUnwritable)
     EXPECT_EQ (read_fresh (own_path), Lines ({ "four", "five", "six", "seven", "eight", "nine" }));
     logged = log.Take ();
     ASSERT_EQ (logged.size (), 1u);
-    EXPECT_THAT (logged[0], HasSubstr ("Cannot shorten"));
+    EXPECT_THAT (logged[0], HasSubstr ("is not shortened"));
 
     /* A directory that cannot be searched: the file cannot even be looked at. */
     ASSERT_EQ (chmod (own.c_str (), 0), 0);
@@ -683,7 +819,7 @@ TEST_F (InputHistoryFileTest, DirectoryRemovedOrUnwritable)
     ASSERT_EQ (chmod (own.c_str (), 0700), 0);
     logged = log.Take ();
     ASSERT_EQ (logged.size (), 1u);
-    EXPECT_THAT (logged[0], HasSubstr ("Cannot read"));
+    EXPECT_THAT (logged[0], HasSubstr ("keeps the lines it has"));
   }, true);
 }
 
@@ -707,8 +843,9 @@ TEST_F (InputHistoryFileTest, BadPlacesAreLoggedAndNeverHang)
       EXPECT_EQ (pending_of (store.file), 2u) << path;
       const Lines logged = log.Take ();
       ASSERT_EQ (logged.size (), 2u) << path << testing::PrintToString (logged);
-      EXPECT_THAT (logged[0], HasSubstr ("Cannot read the history file '" + path + "'"));
-      EXPECT_THAT (logged[1], HasSubstr ("Cannot write to the history file '" + path + "'"));
+      EXPECT_THAT (logged[0], HasSubstr ("Failed to open file \u201c" + path + "\u201d"));
+      EXPECT_THAT (logged[0], HasSubstr ("keeps the lines it has"));
+      EXPECT_THAT (logged[1], HasSubstr ("kept in memory"));
     }
 
   GiveAway ();
@@ -830,14 +967,15 @@ TEST_F (InputHistoryFileTest, RewriteKeepsOwnerGroupAndModeOrWaits)
   if (geteuid () != 0)
     GTEST_SKIP () << "handing a file to another user needs root";
   GiveAway ();
+  constexpr gid_t other_group = 4242; /* not the owner's number: the two cannot be swapped unseen */
   write_file (path_, "");
-  ASSERT_EQ (chown (path_.c_str (), nobody, nobody), 0);
+  ASSERT_EQ (chown (path_.c_str (), nobody, other_group), 0);
   ASSERT_EQ (chmod (path_.c_str (), 0640), 0);
   Store (path_, 1).append ("a"), Store (path_, 1).append ("b"), Store (path_, 1).append ("c");
   struct stat st;
   ASSERT_EQ (stat (path_.c_str (), &st), 0);
   EXPECT_EQ (contents_of (path_), "c\n");
-  EXPECT_TRUE (st.st_uid == nobody && st.st_gid == nobody && (st.st_mode & 0777) == 0640) << st.st_mode;
+  EXPECT_TRUE (st.st_uid == nobody && st.st_gid == other_group && (st.st_mode & 0777) == 0640) << st.st_mode;
 
   constexpr gid_t no_members = 12345;
   ASSERT_EQ (chown (path_.c_str (), nobody, no_members), 0);
@@ -860,7 +998,7 @@ TEST_F (InputHistoryFileTest, RewriteKeepsOwnerGroupAndModeOrWaits)
     for (int i = 20; i < 40; i++)
       store.append (std::string ("x").append (std::to_string (i)));
     EXPECT_EQ (contents_of (path_), "x38\nx39\n");
-    EXPECT_THAT (log.Take (), ElementsAre (HasSubstr ("Cannot shorten"), HasSubstr ("can be shortened again")));
+    EXPECT_THAT (log.Take (), ElementsAre (HasSubstr ("is not shortened"), HasSubstr ("can be shortened again")));
     close (watch);
   }, true);
 }
@@ -939,6 +1077,144 @@ TEST_F (InputHistoryFileTest, ReadsOnlyWhatWasAppendedUntilTheFileIsTruncated)
   g_object_set (kept_one.file, "max-entries", 0u, nullptr);
   vontle_input_history_reset (kept_one.history);
   EXPECT_EQ (kept_one.lines (), Lines ({ "a", "b", "c" }));
+}
+
+/* What another process did since the last read is read again whole where
+ * it changed what was read: an open last line completed, a same-size edit in
+ * place (a password overwritten: only the time tells), a line feed that
+ * voids a line ended on the boundary. */
+TEST_F (InputHistoryFileTest, ReadsAgainWhatChangedBehindItsBack)
+{
+  const auto append = [] (const char *bytes) {
+    return [bytes] (const std::string &path) {
+      FILE *file = fopen (path.c_str (), "a");
+      fputs (bytes, file);
+      fclose (file);
+    };
+  };
+  const auto overwrite = [] (const std::string &path) {
+    const int fd = open (path.c_str (), O_WRONLY);
+    ASSERT_EQ (pwrite (fd, "XXXXXXX", 7, 3), 7);
+    struct timespec later[2] = { { 0, UTIME_OMIT }, { time (nullptr) + 10, 0 } };
+    ASSERT_EQ (futimens (fd, later), 0);
+    close (fd);
+  };
+  const Lines rest = { "one", "two", "three", "four", "five", "six", "seven" };
+  const struct
+  {
+    std::string before;
+    std::function<void (const std::string &)> change;
+    Lines after;
+  } cases[] = {
+    { "ab", append ("c\n"), { "abc" } },
+    { "pw hunter2\none\ntwo\nthree\nfour\nfive\nsix\nseven\n", overwrite, {} },
+    { std::string ("keep\n").append (4091, 't').append ("\n"), append ("\nnext\n"), { "keep", "next" } },
+  };
+  for (const auto &c : cases)
+    {
+      write_file (path_, c.before);
+      Store store (path_);
+      c.change (path_);
+      vontle_input_history_reset (store.history);
+      Lines expected = c.after;
+      if (expected.empty ())
+        {
+          expected = { "pw XXXXXXX" };
+          expected.insert (expected.end (), rest.begin (), rest.end ());
+        }
+      EXPECT_EQ (store.lines (), expected);
+    }
+}
+
+/* Flush's error: domain and code of what failed, a message that names it
+ * and the file as it can be shown (valid UTF-8 whatever the path's bytes),
+ * and so are the lines logged. */
+TEST_F (InputHistoryFileTest, ErrorsSayWhatFailedOnWhichFile)
+{
+  const std::string latin1 = dir_ + "/caf\xe9", fifo = dir_ + "/fifo", directory = dir_ + "/directory";
+  write_file (latin1, "a file where a directory should be");
+  ASSERT_EQ (mkfifo (fifo.c_str (), 0600), 0);
+  ASSERT_EQ (g_mkdir (directory.c_str (), 0700), 0);
+  const std::pair<std::string, GIOErrorEnum> cases[] = {
+    { latin1 + "/history", G_IO_ERROR_NOT_DIRECTORY },
+    { directory, G_IO_ERROR_IS_DIRECTORY },
+    { fifo, G_IO_ERROR_NOT_REGULAR_FILE },
+  };
+  LogPipe log;
+  for (const auto &[path, code] : cases)
+    {
+      Store store (path);
+      store.append ("x");
+      g_autoptr (GError) error = nullptr;
+      EXPECT_FALSE (vontle_input_history_file_flush (store.file, &error));
+      ASSERT_NE (error, nullptr);
+      EXPECT_TRUE (g_error_matches (error, G_IO_ERROR, code)) << error->message;
+      g_autofree char *shown = g_filename_display_name (path.c_str ());
+      EXPECT_THAT (error->message, HasSubstr (std::string ("Failed to open file \u201c").append (shown)));
+      EXPECT_TRUE (g_utf8_validate (error->message, -1, nullptr));
+    }
+  for (const std::string &line : log.Take ())
+    EXPECT_TRUE (g_utf8_validate (line.c_str (), -1, nullptr)) << line;
+}
+
+/* A sync that keeps failing is logged once, and so is the sync that works
+ * again. */
+TEST_F (InputHistoryFileTest, AFailingSyncIsLoggedOncePerRun)
+{
+  Store store (path_);
+  g_object_set (store.file, "sync", TRUE, nullptr);
+  store.append ("a");
+  LogPipe log;
+  faults.file = inode_of (path_);
+  faults.sync_fails = true;
+  for (const char *line : { "b", "c", "d", "e", "f" })
+    store.append (line);
+  faults.sync_fails = false;
+  store.append ("g");
+  faults.file = 0;
+  EXPECT_THAT (log.Take (), ElementsAre (HasSubstr (g_strerror (EIO)), HasSubstr ("can be synced again")));
+  EXPECT_EQ (read_fresh (path_), Lines ({ "a", "b", "c", "d", "e", "f", "g" }));
+}
+
+/* A record that a full disk takes only half of is cut off again: the file
+ * never ends inside a record, and the line waits until it fits. */
+TEST_F (InputHistoryFileTest, AHalfWrittenRecordIsCutOff)
+{
+  Store store (path_);
+  store.append ("a");
+  LogPipe log;
+  faults.file = inode_of (path_);
+  faults.budget = 3;
+  store.append ("bbbbbb");
+  faults.budget = -1;
+  faults.file = 0;
+  EXPECT_EQ (contents_of (path_), "a\n");
+  EXPECT_EQ (pending_of (store.file), 1u);
+  EXPECT_THAT (testing::PrintToString (log.Take ()), HasSubstr (g_strerror (ENOSPC)));
+  EXPECT_TRUE (vontle_input_history_file_flush (store.file, nullptr));
+  EXPECT_EQ (contents_of (path_), "a\nbbbbbb\n");
+}
+
+/* On a file that only takes appends (chattr +a), a record cut short cannot
+ * be cut off: it is ended so that it still reads as no entry. */
+TEST_F (InputHistoryFileTest, ATornRecordInAnAppendOnlyFileStaysNoEntry)
+{
+  const std::string torn (4091, 't');
+  write_file (path_, std::string ("keep\n").append (torn));
+  const int fd = open (path_.c_str (), O_RDONLY);
+  int flags = 0;
+  if (ioctl (fd, FS_IOC_GETFLAGS, &flags) != 0 || (flags |= FS_APPEND_FL, ioctl (fd, FS_IOC_SETFLAGS, &flags) != 0))
+    {
+      const int reason = errno;
+      close (fd);
+      GTEST_SKIP () << "no append-only file (root and a filesystem with file attributes): " << g_strerror (reason);
+    }
+  Store (path_).append ("new");
+  EXPECT_EQ (contents_of (path_), std::string ("keep\n").append (torn).append ("\n\nnew\n"));
+  EXPECT_EQ (read_fresh (path_), Lines ({ "keep", "new" }));
+  flags &= ~FS_APPEND_FL;
+  EXPECT_EQ (ioctl (fd, FS_IOC_SETFLAGS, &flags), 0);
+  close (fd);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "history-file-format.h"
 
 #include <cstring>
+#include <utility>
 
 namespace vontle::history_file {
 
@@ -59,14 +60,16 @@ LineParser::feed (const char *data, size_t n)
     {
       if (line_begins_)
         {
-          marked_ = data[0] == unfinished_mark;
+          settle_held (data[0] == '\n');
+          marked_ = data[0] == legacy_unfinished_mark;
           line_begins_ = false;
         }
       const auto *newline = static_cast<const char *> (memchr (data, '\n', n));
       const size_t length = newline != nullptr ? static_cast<size_t> (newline - data) : n;
+      const bool on_boundary = (offset_ + fed_ + length) % torn_boundary_bytes == 0;
       /* A whole line in this piece is parsed where it lies. */
       if (newline != nullptr && partial_->len == 0 && !skipping_ && length <= max_record_bytes)
-        take_line (data, length);
+        take_line (data, length, on_boundary);
       else
         {
           take_piece (data, length);
@@ -75,7 +78,7 @@ LineParser::feed (const char *data, size_t n)
               fed_ += length;
               return;
             }
-          end_line ();
+          end_line (on_boundary);
         }
       data += length + 1;
       n -= length + 1;
@@ -88,15 +91,17 @@ LineParser::feed (const char *data, size_t n)
 LineParser::End
 LineParser::finish ()
 {
+  ends_on_boundary_ = holding_;
+  settle_held (false);
   if (partial_->len == 0 && !skipping_)
     return End::closed;
-  if (marked_)
+  if (marked_ || (offset_ + fed_) % torn_boundary_bytes == 0)
     {
       g_string_truncate (partial_.get (), 0);
       skipping_ = false;
       return End::unfinished;
     }
-  end_line ();
+  end_line (false);
   return End::open;
 }
 
@@ -116,7 +121,7 @@ LineParser::take_piece (const char *data, size_t length)
 }
 
 void
-LineParser::take_line (const char *line, size_t length)
+LineParser::take_line (const char *line, size_t length, bool on_boundary)
 {
   const std::string_view entry = decode_line (line, length, scratch_.get ());
   if (entry.empty ())
@@ -126,17 +131,41 @@ LineParser::take_line (const char *line, size_t length)
       oversized_++;
       return;
     }
+  if (!on_boundary)
+    {
+      emit (entry);
+      return;
+    }
+  /* Whether it is an entry shows with the next byte. */
+  g_string_assign (held_.get (), "");
+  g_string_append_len (held_.get (), entry.data (), static_cast<gssize> (entry.size ()));
+  holding_ = true;
+}
+
+void
+LineParser::end_line (bool on_boundary)
+{
+  if (!skipping_)
+    take_line (partial_->str, partial_->len, on_boundary);
+  g_string_truncate (partial_.get (), 0);
+  skipping_ = false;
+}
+
+void
+LineParser::emit (std::string_view entry)
+{
   sink_ (entry, data_);
   records_++;
 }
 
+/* The held line is an entry unless VOID_IT: a line feed follows it. */
 void
-LineParser::end_line ()
+LineParser::settle_held (bool void_it)
 {
-  if (!skipping_)
-    take_line (partial_->str, partial_->len);
-  g_string_truncate (partial_.get (), 0);
-  skipping_ = false;
+  if (!std::exchange (holding_, false))
+    return;
+  if (!void_it)
+    emit (view_of (held_.get ()));
 }
 
 } // namespace vontle::history_file

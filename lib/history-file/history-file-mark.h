@@ -20,19 +20,42 @@ public:
 
   /* Where the parse of FD (whose status is ST) goes on: past what was
    * parsed when the file has only grown since, as far as a look at the last
-   * bytes parsed tells; -1 when it must be parsed anew from the start. */
+   * bytes parsed tells; -1 when it must be parsed anew from the start, as
+   * when it changed without growing (an edit in place that keeps its size,
+   * a password overwritten, say). */
   [[nodiscard]] off_t resume_point (int fd, const struct stat &st) const;
 
-  /* A parse of FD (status ST) has reached END; the bytes up to there hold
-   * RECORDS entry lines, duplicates counted. ENDS_OPEN: the last of them has
-   * no line feed yet. */
-  void mark (int fd, const struct stat &st, off_t end, bool ends_open, size_t records);
+  /* How a parse ended. */
+  enum class Ending
+  {
+    closed,      /* with a line feed */
+    open,        /* with a line that has no line feed yet */
+    on_boundary, /* with a line feed on the torn-record boundary: a line
+                  * feed after it voids the line before */
+  };
 
-  void forget () { known_ = false; }
+  /* A parse starts at START: 0, or where resume_point () said. The mark is
+   * forgotten until the parse ends. */
+  void start (off_t start);
+
+  /* The parse went on through BYTES: the last of them are kept to be
+   * compared before the next parse, without reading them again. */
+  void keep (std::string_view bytes);
+
+  /* A parse of FD (status ST) has reached END, as ENDING says; the bytes up
+   * to there hold RECORDS entry lines, duplicates counted. */
+  void mark (int fd, const struct stat &st, off_t end, Ending ending, size_t records);
+
+  void
+  forget ()
+  {
+    known_ = false;
+    kept_end_ = -1;
+  }
 
   [[nodiscard]] bool known () const { return known_; }
   [[nodiscard]] off_t end () const { return end_; }
-  [[nodiscard]] bool ends_open () const { return ends_open_; }
+  [[nodiscard]] Ending ending () const { return ending_; }
   [[nodiscard]] size_t records () const { return known_ ? records_ : 0; }
 
 private:
@@ -49,7 +72,8 @@ private:
   struct timespec mtime_ = {};
   char signature_[signature_bytes] = {};
   size_t signature_length_ = 0;
-  bool ends_open_ = false;
+  off_t kept_end_ = -1; /* where the kept bytes end, while a parse goes on */
+  Ending ending_ = Ending::closed;
   size_t records_ = 0;
 };
 

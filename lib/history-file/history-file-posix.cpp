@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <glib-unix.h>
 #include <glib/gstdio.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -25,15 +24,13 @@ constexpr int temp_attempts = 100;
 /* Anything but a regular file is refused before it is opened: opening a
  * FIFO could block, opening a device may act on it. */
 bool
-check_regular (const struct stat &st, GError **error)
+check_regular (const char *path, const struct stat &st, GError **error)
 {
   if (S_ISREG (st.st_mode))
     return true;
   if (S_ISDIR (st.st_mode))
-    g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_IS_DIRECTORY, "it is a directory");
-  else
-    g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_NOT_REGULAR_FILE, "it is not a regular file");
-  return false;
+    return fail (error, G_IO_ERROR_IS_DIRECTORY, "Failed to open file", path, "it is a directory");
+  return fail (error, G_IO_ERROR_NOT_REGULAR_FILE, "Failed to open file", path, "it is not a regular file");
 }
 
 /* Whether other users can write the directory of PATH (then *DIR is its
@@ -66,16 +63,15 @@ guard_link (const char *path, const struct stat &dir, int *flags, GError **error
     }
   if (trusted_owner (st.st_uid, dir))
     return true;
-  g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_PERMISSION_DENIED,
-                       "it is another user's symbolic link, in a directory that others can write");
-  return false;
+  return fail (error, G_IO_ERROR_PERMISSION_DENIED, "Failed to open file", path,
+               "it is another user's symbolic link, in a directory that others can write");
 }
 
 bool
 open_regular (const char *path, Access access, Fd &fd, struct stat *st, GError **error)
 {
   struct stat before;
-  if (stat (path, &before) == 0 && !check_regular (before, error))
+  if (stat (path, &before) == 0 && !check_regular (path, before, error))
     return false;
   int flags = access == Access::read ? O_RDONLY : O_RDWR | O_APPEND | O_CREAT;
   struct stat dir;
@@ -84,18 +80,17 @@ open_regular (const char *path, Access access, Fd &fd, struct stat *st, GError *
     return false;
   fd.reset (open (path, flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, file_mode));
   if (!fd.valid ())
-    return fail_step (error, "opening");
+    return fail (error, "Failed to open file", path);
   if (fstat (fd.get (), st) != 0)
-    return fail_step (error, "looking at it");
-  if (!check_regular (*st, error))
+    return fail (error, "Failed to look at file", path);
+  if (!check_regular (path, *st, error))
     return false;
   if (guarded && !trusted_owner (st->st_uid, dir))
-    {
-      g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_PERMISSION_DENIED,
-                           "it belongs to another user, in a directory that others can write");
-      return false;
-    }
-  static_cast<void> (g_unix_set_fd_nonblocking (fd.get (), FALSE, nullptr));
+    return fail (error, G_IO_ERROR_PERMISSION_DENIED, "Failed to open file", path,
+                 "it belongs to another user, in a directory that others can write");
+  /* A regular file: blocking from here on. O_NONBLOCK is the only flag
+   * dropped (one call, where GLib's helper asks for the flags first). */
+  static_cast<void> (fcntl (fd.get (), F_SETFL, flags & O_APPEND));
   return true;
 }
 
@@ -111,7 +106,7 @@ open_locked_once (const char *path, Access access, const Patience &patience, Fd 
           || !lock_patiently (fd.get (), path, operation, patience, error))
         return false;
       if (stat (path, locked) != 0)
-        return fail_step (error, "looking at it");
+        return fail (error, "Failed to look at file", path);
       if (same_file (opened, *locked))
         return true;
       /* Another process renamed a new file over this one: that is
@@ -120,7 +115,7 @@ open_locked_once (const char *path, Access access, const Patience &patience, Fd 
 }
 
 bool
-within_size_limit (off_t offset, size_t n, GError **error)
+within_size_limit (const char *path, off_t offset, size_t n, GError **error)
 {
   struct rlimit limit;
   if (getrlimit (RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
@@ -129,11 +124,11 @@ within_size_limit (off_t offset, size_t n, GError **error)
    * unless the application handles it: it is never tried. */
   if (static_cast<rlim_t> (offset) + n <= limit.rlim_cur)
     return true;
-  return fail_step (error, "writing within the file size limit", EFBIG);
+  return fail (error, "Failed to write to file", path, EFBIG);
 }
 
 bool
-write_all (int fd, std::string_view bytes, GError **error)
+write_all (int fd, const char *path, std::string_view bytes, GError **error)
 {
   const char *data = bytes.data ();
   size_t n = bytes.size ();
@@ -144,7 +139,7 @@ write_all (int fd, std::string_view bytes, GError **error)
         written = write (fd, data, n);
       while (written < 0 && errno == EINTR);
       if (written <= 0)
-        return fail_step (error, "writing", written < 0 ? errno : EIO);
+        return fail (error, "Failed to write to file", path, written < 0 ? errno : EIO);
       data += written;
       n -= static_cast<size_t> (written);
     }
@@ -163,7 +158,7 @@ final_target (const char *path, char **target, GError **error)
     {
       struct stat st;
       if (lstat (current, &st) != 0)
-        return fail_step (error, "looking at it");
+        return fail (error, "Failed to look at file", current);
       if (!S_ISLNK (st.st_mode))
         {
           *target = g_steal_pointer (&current);
@@ -171,7 +166,7 @@ final_target (const char *path, char **target, GError **error)
         }
       g_autofree char *link = g_file_read_link (current, nullptr);
       if (link == nullptr)
-        return fail_step (error, "reading its symbolic link");
+        return fail (error, "Failed to read the symbolic link", current);
       if (!g_path_is_absolute (link))
         {
           g_autofree char *dir = g_path_get_dirname (current);
@@ -179,7 +174,7 @@ final_target (const char *path, char **target, GError **error)
         }
       g_free (std::exchange (current, g_steal_pointer (&link)));
     }
-  return fail_step (error, "following its symbolic links", ELOOP);
+  return fail (error, "Failed to follow the symbolic links of", path, ELOOP);
 }
 
 /* Where the temporary files of TARGET go, and how their names start. */
@@ -240,33 +235,26 @@ create_temporary (const TempPlace &place, char **temp_path, Fd &fd, GError **err
       if (errno != EEXIST)
         break;
     }
-  return fail_step (error, "making a temporary file beside it");
+  return fail (error, "Failed to make a temporary file in", place.dir);
 }
 
 /* The new file takes the old one's place for everyone who could use it: a
  * rewrite by another user (root, say) must not lock its owner out. */
 bool
-keep_owner_and_mode (int fd, const struct stat &current, GError **error)
+keep_owner_and_mode (int fd, const char *target, const struct stat &current, GError **error)
 {
   struct stat st;
   if (fstat (fd, &st) != 0)
-    return fail_step (error, "looking at the new file");
+    return fail (error, "Failed to look at the new copy of", target);
   if ((st.st_uid != current.st_uid || st.st_gid != current.st_gid)
       && fchown (fd, current.st_uid, current.st_gid) != 0)
-    return fail_step (error, "giving the new file the owner and group of the old one");
+    return fail (error, "Failed to give the new copy the owner and group of", target);
   if (fchmod (fd, current.st_mode & permission_bits) != 0)
-    return fail_step (error, "giving the new file the mode of the old one");
+    return fail (error, "Failed to give the new copy the mode of", target);
   return true;
 }
 
 } // namespace
-
-bool
-fail_step (GError **error, const char *step, int code)
-{
-  g_set_error (error, G_IO_ERROR, g_io_error_from_errno (code), "%s: %s", step, g_strerror (code));
-  return false;
-}
 
 bool
 open_locked (const char *path, Access access, const Patience &patience, Fd &fd, struct stat *locked, GError **error)
@@ -281,7 +269,7 @@ open_locked (const char *path, Access access, const Patience &patience, Fd &fd, 
     }
   g_autofree char *dir = g_path_get_dirname (path);
   if (g_mkdir_with_parents (dir, directory_mode) != 0)
-    return fail_step (error, "making its directory");
+    return fail (error, "Failed to make directory", dir);
   return open_locked_once (path, access, patience, fd, locked, error);
 }
 
@@ -305,11 +293,11 @@ read_at (int fd, char *buffer, size_t n, off_t offset)
 }
 
 bool
-append_whole (int fd, off_t size, std::string_view bytes, GError **error)
+append_whole (int fd, const char *path, off_t size, std::string_view bytes, GError **error)
 {
-  if (!within_size_limit (size, bytes.size (), error))
+  if (!within_size_limit (path, size, bytes.size (), error))
     return false;
-  if (write_all (fd, bytes, error))
+  if (write_all (fd, path, bytes, error))
     return true;
   /* The file never ends inside a record. */
   static_cast<void> (ftruncate (fd, size));
@@ -317,9 +305,9 @@ append_whole (int fd, off_t size, std::string_view bytes, GError **error)
 }
 
 bool
-write_at (int fd, off_t offset, std::string_view bytes, GError **error)
+write_at (int fd, const char *path, off_t offset, std::string_view bytes, GError **error)
 {
-  return within_size_limit (offset, bytes.size (), error) && write_all (fd, bytes, error);
+  return within_size_limit (path, offset, bytes.size (), error) && write_all (fd, path, bytes, error);
 }
 
 bool
@@ -334,10 +322,10 @@ replace (const char *path, const struct stat &current, Fill fill, void *data, Fd
   g_autofree char *temp_path = nullptr;
   if (!create_temporary (place, &temp_path, made, error))
     return false;
-  const bool ok = fill (made.get (), data, error) && keep_owner_and_mode (made.get (), current, error)
-                  && (fsync (made.get ()) == 0 || fail_step (error, "syncing the new file"))
-                  && (fstat (made.get (), made_st) == 0 || fail_step (error, "looking at the new file"))
-                  && (rename (temp_path, target) == 0 || fail_step (error, "renaming the new file over it"));
+  const bool ok = fill (made.get (), data, error) && keep_owner_and_mode (made.get (), target, current, error)
+                  && (fsync (made.get ()) == 0 || fail (error, "Failed to sync the new copy of", target))
+                  && (fstat (made.get (), made_st) == 0 || fail (error, "Failed to look at the new copy of", target))
+                  && (rename (temp_path, target) == 0 || fail (error, "Failed to rename the new copy over", target));
   if (!ok)
     {
       static_cast<void> (g_unlink (temp_path));

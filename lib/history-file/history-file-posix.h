@@ -2,7 +2,8 @@
 /* The history file on disk: opening it without following what other users
  * planted, its lock waited for with a bound, reading at an offset, writing a
  * record whole, and replacing the file in one rename. Failures come as a
- * GError that names the step. Not installed. */
+ * GError that names what could not be done, and to which file. Not
+ * installed. */
 #pragma once
 
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "history-file-base.h"
 #include "history-file-lock.h"
 
 namespace vontle::history_file {
@@ -40,9 +42,6 @@ private:
   int fd_;
 };
 
-/* Sets ERROR from errno (or CODE) for STEP and returns false. */
-bool fail_step (GError **error, const char *step, int code = errno);
-
 enum class Access
 {
   read,   /* shared lock */
@@ -66,13 +65,14 @@ bool open_locked (const char *path, Access access, const Patience &patience, Fd 
  * errno on failure. */
 ssize_t read_at (int fd, char *buffer, size_t n, off_t offset);
 
-/* Writes BYTES at the end of FD (open for appending, SIZE bytes long) with
- * one write when it can: never past the process's file size limit, and cut
- * back to SIZE when the write fails halfway. */
-bool append_whole (int fd, off_t size, std::string_view bytes, GError **error);
+/* Writes BYTES at the end of FD (the file PATH, open for appending, SIZE
+ * bytes long) with one write when it can: never past the process's file size
+ * limit, and cut back to SIZE when the write fails halfway. */
+bool append_whole (int fd, const char *path, off_t size, std::string_view bytes, GError **error);
 
-/* Writes BYTES at OFFSET of FD (a new file), within the file size limit. */
-bool write_at (int fd, off_t offset, std::string_view bytes, GError **error);
+/* Writes BYTES at OFFSET of FD (a new file, for PATH), within the file size
+ * limit. */
+bool write_at (int fd, const char *path, off_t offset, std::string_view bytes, GError **error);
 
 /* Replaces the file that PATH names (its symbolic links followed; they stay)
  * with a new one that FILL writes: a temporary file in the same directory,
@@ -88,17 +88,5 @@ bool replace (const char *path, const struct stat &current, Fill fill, void *dat
  * for a caller that holds the exclusive lock on the current file: no
  * replacement is then under way. */
 void remove_stale_temporaries (const char *path);
-
-inline bool
-same_file (const struct stat &a, const struct stat &b)
-{
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-inline bool
-same_time (const struct timespec &a, const struct timespec &b)
-{
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
 
 } // namespace vontle::history_file

@@ -15,6 +15,7 @@
 #include "list-private.h"
 #include "vontle-private.h"
 
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -24,12 +25,8 @@ namespace {
 
 constexpr size_t chunk_bytes = size_t { 64 } << 10;
 
-/* The kernel copies a write page by page and stops between pages for a
- * fatal signal: a record within one page is written whole or not at all. */
-constexpr off_t page_bytes = 4096;
-
 /* The longest pause, in appends, between tries of a rewrite that fails. */
-constexpr size_t longest_rewrite_delay = 1024;
+constexpr size_t longest_rewrite_backoff_appends = 1024;
 
 /* An array from g_new. */
 template <typename T> using Array = std::unique_ptr<T[], vontle::GFreeDeleter>;
@@ -43,70 +40,89 @@ add_entry (std::string_view entry, void *data)
 
 /* Brings the entries up to date with the open file FD (locked by the
  * caller): the new bytes only when the file has only grown, else all of
- * it. */
+ * it. APPENDED: the caller found the file as the mark has it, and only
+ * appended to it since. */
 bool
-catch_up (Store &store, int fd, GError **error)
+catch_up (Store &store, int fd, bool appended, GError **error)
 {
   struct stat st;
   if (fstat (fd, &st) != 0)
-    return fail_step (error, "looking at it");
-  off_t offset = store.mark.resume_point (fd, st);
-  size_t records = store.mark.records ();
-  bool ends_open = store.mark.ends_open ();
+    return fail (error, "Failed to look at file", store.path);
+  ReadMark &mark = store.mark;
+  off_t offset = appended ? mark.end () : mark.resume_point (fd, st);
+  size_t records = mark.records ();
+  /* Past the line feed that closed an open line, the parse starts afresh. */
+  auto ending = offset == mark.end () ? mark.ending () : ReadMark::Ending::closed;
   if (offset < 0)
     {
       store.entries.clear ();
       offset = 0;
       records = 0;
-      ends_open = false;
     }
-  store.mark.forget ();
+  mark.start (offset);
 
   const off_t start = offset;
-  LineParser parser (add_entry, &store);
+  LineParser parser (add_entry, &store, static_cast<guint64> (start));
   g_autofree char *buffer = static_cast<char *> (g_malloc (chunk_bytes));
-  for (;;)
+  /* Up to the size seen: a writer that does not lock may be appending. */
+  while (offset < st.st_size)
     {
-      const ssize_t got = read_at (fd, buffer, chunk_bytes, offset);
+      const ssize_t got = read_at (fd, buffer, MIN (chunk_bytes, static_cast<size_t> (st.st_size - offset)), offset);
       if (got < 0)
-        return fail_step (error, "reading");
+        return fail (error, "Failed to read file", store.path);
       if (got == 0)
         break;
       parser.feed (buffer, static_cast<size_t> (got));
+      mark.keep (std::string_view (buffer, static_cast<size_t> (got)));
       offset += got;
     }
   switch (parser.finish ())
     {
     case LineParser::End::closed:
-      ends_open = ends_open && offset == start;
+      if (offset != start)
+        ending = parser.ends_on_boundary () ? ReadMark::Ending::on_boundary : ReadMark::Ending::closed;
       break;
     case LineParser::End::open:
-      ends_open = true;
+      ending = ReadMark::Ending::open;
       break;
     case LineParser::End::unfinished:
       /* The next parse starts on that line again: its writer may yet be
        * followed by one that cuts it off. */
       offset = start + static_cast<off_t> (parser.line_start ());
-      ends_open = false;
+      ending = ReadMark::Ending::closed;
       break;
     }
   store.skipped += parser.oversized ();
-  store.mark.mark (fd, st, offset, ends_open, records + parser.records ());
+  mark.mark (fd, st, offset, ending, records + parser.records ());
   return true;
 }
 
 /* ------------------------------------------------------------- logging -- */
 
+/* Logs the failure (ERROR) that begins a run of failures, followed by what
+ * comes of it (THEN, made only then), or the success that ends a run: the
+ * file can be DONE again. */
+template <typename Then>
+void
+report_turn (FailureLatch &latch, const Store &store, const GError *error, Then then, const char *done)
+{
+  if (!latch.begins_or_ends_run (error != nullptr))
+    return;
+  if (error != nullptr)
+    {
+      g_autofree char *consequence = then ();
+      VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "%s. %s", error->message, consequence);
+      return;
+    }
+  g_autofree char *shown = g_filename_display_name (store.path);
+  VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "The history file \u201c%s\u201d can be %s again.", shown, done);
+}
+
 void
 report_read (Store &store, const GError *error)
 {
-  if (!store.reading.turns (error != nullptr))
-    return;
-  if (error != nullptr)
-    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot read the history file '%s': %s. The history keeps the lines it has.",
-                     store.path, error->message);
-  else
-    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "The history file '%s' can be read again.", store.path);
+  report_turn (
+    store.reading, store, error, [] { return g_strdup ("The history keeps the lines it has."); }, "read");
 }
 
 /* After a parse, once the file is unlocked: a host's logger may write to
@@ -114,21 +130,27 @@ report_read (Store &store, const GError *error)
 void
 report_skipped (Store &store)
 {
-  if (store.skipped > 0)
-    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "History file '%s': skipped %zu line(s) longer than %zu bytes.", store.path,
-                     std::exchange (store.skipped, 0), max_entry_bytes);
+  if (store.skipped == 0)
+    return;
+  g_autofree char *shown = g_filename_display_name (store.path);
+  VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Skipped %zu line(s) longer than %zu bytes in the history file \u201c%s\u201d.",
+                   std::exchange (store.skipped, 0), max_entry_bytes, shown);
 }
 
 void
 report_rewrite (Store &store, const GError *error)
 {
-  if (!store.rewriting.turns (error != nullptr))
-    return;
-  if (error != nullptr)
-    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot shorten the history file '%s': %s. It keeps growing meanwhile.",
-                     store.path, error->message);
-  else
-    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "The history file '%s' can be shortened again.", store.path);
+  report_turn (
+    store.rewriting, store, error, [] { return g_strdup ("The history file is not shortened and keeps growing."); },
+    "shortened");
+}
+
+void
+report_sync (Store &store, const GError *error)
+{
+  report_turn (
+    store.syncing, store, error,
+    [] { return g_strdup ("The lines are written, but a crash of the system may lose them."); }, "synced");
 }
 
 /* ---------------------------------------------------------------- read -- */
@@ -143,15 +165,22 @@ refresh (Store &store, GError **error)
     {
       /* No file, or a file where a directory should be: nothing stored. */
       if (errno != ENOENT && errno != ENOTDIR)
-        return fail_step (error, "looking at it");
+        return fail (error, "Failed to look at file", store.path);
       store.entries.clear (); /* nothing stored (any more) */
       store.mark.forget ();
       return true;
     }
   if (store.mark.unchanged (st))
     return true;
+  /* Right after an append gave up waiting for the lock, its holder is not
+   * waited for a second time: the entries stay as they are until the next
+   * read. */
+  const gint64 given_up_usec = std::exchange (store.lock_given_up_usec, 0);
+  if (given_up_usec != 0 && g_get_monotonic_time () - given_up_usec < append_patience.busy_holder_usec)
+    return true;
   Fd fd;
-  return open_locked (store.path, Access::read, append_patience, fd, &st, error) && catch_up (store, fd.get (), error);
+  return open_locked (store.path, Access::read, append_patience, fd, &st, error)
+         && catch_up (store, fd.get (), false, error);
 }
 
 /* The entries followed by the pending lines, each at its newest place, at
@@ -206,7 +235,7 @@ fill_with_entries (int fd, void *data, GError **error)
   bool ok = true;
   off_t total = 0;
   const auto flush = [&] () {
-    ok = ok && write_at (fd, total, view_of (buffer.get ()), error);
+    ok = ok && write_at (fd, store.path, total, view_of (buffer.get ()), error);
     total += static_cast<off_t> (buffer->len);
     g_string_truncate (buffer.get (), 0);
   };
@@ -229,7 +258,7 @@ rewrite (Store &store, const struct stat &current, GError **error)
   struct stat made_st;
   if (!replace (store.path, current, fill_with_entries, &store, made, &made_st, error))
     return false;
-  store.mark.mark (made.get (), made_st, made_st.st_size, false, store.entries.size ());
+  store.mark.mark (made.get (), made_st, made_st.st_size, ReadMark::Ending::closed, store.entries.size ());
   return true;
 }
 
@@ -238,17 +267,18 @@ rewrite (Store &store, const struct stat &current, GError **error)
 bool
 rewrite_may_try (Store &store)
 {
-  if (store.rewrite_wait == 0)
+  if (store.appends_before_rewrite == 0)
     return true;
-  store.rewrite_wait--;
+  store.appends_before_rewrite--;
   return false;
 }
 
 void
 note_rewrite (Store &store, bool ok)
 {
-  store.rewrite_delay = ok ? 0 : MIN (MAX (store.rewrite_delay * 2, size_t { 1 }), longest_rewrite_delay);
-  store.rewrite_wait = store.rewrite_delay;
+  store.rewrite_backoff_appends
+    = ok ? 0 : MIN (MAX (store.rewrite_backoff_appends * 2, size_t { 1 }), longest_rewrite_backoff_appends);
+  store.appends_before_rewrite = store.rewrite_backoff_appends;
 }
 
 /* --------------------------------------------------------------- write -- */
@@ -277,51 +307,57 @@ last_line_start (int fd, off_t size)
 }
 
 /* Makes the end of FD (SIZE bytes, locked for writing) a place where a
- * record may start: a record cut short by a killed writer is cut off, a
- * hand-written last line without line feed is to be ended (*LINE_OPEN).
- * Returns the size then. */
+ * record may start, and returns the size then. A record cut short by a
+ * killed writer is cut off; where it cannot be (an append-only file), it is
+ * ended with two line feeds, which make it no entry (*LEAD). A last line
+ * without line feed that is no record cut short (written by hand) is ended
+ * by a line feed of its own, so that two entries are never glued together. */
 off_t
-prepare_end (int fd, off_t size, bool *line_open)
+prepare_end (int fd, off_t size, const char **lead)
 {
-  *line_open = false;
+  *lead = "";
   char last = '\n';
   if (size == 0 || read_at (fd, &last, 1, size - 1) != 1 || last == '\n')
     return size;
   const off_t start = last_line_start (fd, size);
-  char first;
-  if (start >= 0 && read_at (fd, &first, 1, start) == 1 && first == unfinished_mark && ftruncate (fd, start) == 0)
+  char first = '\n';
+  const bool legacy_marked = start >= 0 && read_at (fd, &first, 1, start) == 1 && first == legacy_unfinished_mark;
+  if (static_cast<guint64> (size) % torn_boundary_bytes != 0 && !legacy_marked)
+    {
+      *lead = "\n";
+      return size;
+    }
+  if (start >= 0 && ftruncate (fd, start) == 0)
     return start;
-  *line_open = true;
+  *lead = "\n\n";
   return size;
 }
 
 /* The pending lines, oldest first, one write each, at the end of FD (open
- * for appending and locked; SIZE bytes long). The written lines leave the
- * pending ones; returns how many they were. */
+ * for appending and locked; SIZE bytes long; ENDS_WHOLE: known to end with a
+ * line feed). The written lines leave the pending ones; returns how many
+ * they were. */
 size_t
-write_records (Store &store, int fd, off_t size, bool *ok, GError **error)
+write_records (Store &store, int fd, off_t size, bool ends_whole, bool *ok, GError **error)
 {
-  bool line_open;
-  size = prepare_end (fd, size, &line_open);
+  const char *lead = "";
+  if (!ends_whole)
+    size = prepare_end (fd, size, &lead);
   size_t written = 0;
   const String record { g_string_new (nullptr) };
   *ok = true;
   while (written < store.pending_count ())
     {
-      /* After a line without line feed the record starts on a line of its
-       * own, so that two entries are never glued together. */
-      g_string_assign (record.get (), line_open ? "\n" : "");
+      g_string_assign (record.get (), lead);
       append_escaped (record.get (), static_cast<const char *> (store.pending->pdata[written]));
       g_string_append_c (record.get (), '\n');
-      if (size % page_bytes + static_cast<off_t> (record->len) > page_bytes)
-        g_string_insert_c (record.get (), line_open ? 1 : 0, unfinished_mark);
-      if (!append_whole (fd, size, view_of (record.get ()), error))
+      if (!append_whole (fd, store.path, size, view_of (record.get ()), error))
         {
           *ok = false;
           break;
         }
       size += static_cast<off_t> (record->len);
-      line_open = false;
+      lead = "";
       written++;
     }
   g_ptr_array_remove_range (store.pending.get (), 0, static_cast<guint> (written));
@@ -335,6 +371,22 @@ Store::Store () : pending (g_ptr_array_new_with_free_func (g_free)) {}
 Store::~Store ()
 {
   g_free (path);
+}
+
+bool
+queue_line (Store &store, const char *line)
+{
+  if (line == nullptr || line[0] == '\0')
+    return false;
+  if (const size_t length = strlen (line); length > max_entry_bytes)
+    {
+      g_autofree char *shown = g_filename_display_name (store.path);
+      VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "A line of %zu bytes is too long to keep in the history file \u201c%s\u201d.",
+                       length, shown);
+      return false;
+    }
+  g_ptr_array_add (store.pending.get (), g_strdup (line));
+  return true;
 }
 
 void
@@ -366,24 +418,35 @@ write_pending (Store &store, const Patience &patience, size_t *written, GError *
     return true;
   if (store.path == nullptr)
     {
-      g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_INVALID_ARGUMENT, "the store has no path");
+      g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_INVALID_ARGUMENT,
+                           "Failed to write to the history file: the store was made without a path");
       return false;
     }
   Fd fd;
   struct stat locked;
   if (!open_locked (store.path, Access::append, patience, fd, &locked, error))
-    return false;
+    {
+      if (error != nullptr && g_error_matches (*error, G_IO_ERROR, G_IO_ERROR_BUSY))
+        store.lock_given_up_usec = g_get_monotonic_time ();
+      return false;
+    }
   if (!std::exchange (store.swept, true))
     remove_stale_temporaries (store.path);
   bool ok;
-  *written = write_records (store, fd.get (), locked.st_size, &ok, error);
+  /* The file as the last parse left it, ended by a line feed: its end need
+   * not be looked at, nor its last bytes compared after the write. */
+  const bool as_parsed = store.mark.unchanged (locked) && store.mark.ending () != ReadMark::Ending::open;
+  *written = write_records (store, fd.get (), locked.st_size, as_parsed, &ok, error);
   /* The lines are in the file either way; only their surviving a crash of
    * the system is in doubt. */
-  const int sync_error = *written > 0 && store.sync && fsync (fd.get ()) != 0 ? errno : 0;
+  const bool synced = *written > 0 && store.sync;
+  g_autoptr (GError) sync_error = nullptr;
+  if (synced && fsync (fd.get ()) != 0)
+    fail (&sync_error, "Failed to sync file", store.path);
 
   g_autoptr (GError) read_error = nullptr;
   g_autoptr (GError) rewrite_error = nullptr;
-  const bool parsed = catch_up (store, fd.get (), &read_error);
+  const bool parsed = catch_up (store, fd.get (), as_parsed, &read_error);
   const bool rewrite_due = parsed && store.max_entries > 0
                            && store.mark.records () > 2 * static_cast<size_t> (store.max_entries)
                            && rewrite_may_try (store);
@@ -392,8 +455,8 @@ write_pending (Store &store, const Patience &patience, size_t *written, GError *
   /* Unlocked before anything is logged: a host's logger may write to this
    * very history. */
   fd.reset ();
-  if (sync_error != 0)
-    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "Cannot sync the history file '%s': %s.", store.path, g_strerror (sync_error));
+  if (synced)
+    report_sync (store, sync_error);
   report_skipped (store);
   report_read (store, read_error);
   if (rewrite_due)
@@ -402,18 +465,15 @@ write_pending (Store &store, const Patience &patience, size_t *written, GError *
 }
 
 void
-report_write (Store &store, const GError *error, size_t written)
+report_write (Store &store, const GError *error)
 {
-  if (!store.writing.turns (error != nullptr))
-    return;
-  if (error != nullptr)
-    VONTLE_LOG_HERE (VONTLE_LOG_ERROR,
-                     "Cannot write to the history file '%s': %s. %zu line(s) kept in memory, "
-                     "to be written at the next append.",
-                     store.path, error->message, store.pending_count ());
-  else
-    VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "The history file '%s' can be written again: %zu kept line(s) written.",
-                     store.path, written);
+  report_turn (
+    store.writing, store, error,
+    [&store] {
+      return g_strdup_printf ("%zu line(s) kept in memory, to be written at the next append.",
+                              store.pending_count ());
+    },
+    "written");
 }
 
 } // namespace vontle::history_file

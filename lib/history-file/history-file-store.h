@@ -7,7 +7,7 @@
 
 #include "history-file-entries.h"
 #include "history-file-mark.h"
-#include "history-file-posix.h"
+#include "history-file-lock.h"
 
 #include <cstddef>
 
@@ -21,9 +21,9 @@ namespace vontle::history_file {
 class FailureLatch
 {
 public:
-  /* Records an outcome; whether it begins or ends a run. */
+  /* Records an outcome: whether it begins or ends a run of failures. */
   bool
-  turns (bool failed)
+  begins_or_ends_run (bool failed)
   {
     const bool turned = failed != failing_;
     failing_ = failed;
@@ -51,10 +51,15 @@ struct Store
   ReadMark mark;        /* what that parse covered */
   size_t skipped = 0;   /* lines too long, passed over since last logged */
   bool swept = false;   /* stale temporaries removed */
-  size_t rewrite_delay = 0; /* appends between tries of a failing rewrite */
-  size_t rewrite_wait = 0;  /* appends before the next try */
-  FailureLatch reading, writing, rewriting;
+  size_t rewrite_backoff_appends = 0; /* appends between tries of a failing rewrite */
+  size_t appends_before_rewrite = 0;  /* appends before the next try */
+  gint64 lock_given_up_usec = 0; /* when an append last gave up on the lock */
+  FailureLatch reading, writing, rewriting, syncing;
 };
+
+/* Adds LINE to the pending lines, unless it cannot be an entry: an empty
+ * line (the file's empty lines are none) or one too long (logged). */
+bool queue_line (Store &store, const char *line);
 
 /* Changes how many entries the store keeps: fewer are cut at once, more
  * come back from the file at the next read. */
@@ -73,6 +78,6 @@ bool write_pending (Store &store, const Patience &patience, size_t *written, GEr
 
 /* Logs the first failure of a run of writes (ERROR), and the write that
  * ends it. */
-void report_write (Store &store, const GError *error, size_t written);
+void report_write (Store &store, const GError *error);
 
 } // namespace vontle::history_file

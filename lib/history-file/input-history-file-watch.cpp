@@ -3,7 +3,7 @@
 
 #include <new>
 
-namespace vontle {
+namespace vontle::history_file {
 
 class FileWatch
 {
@@ -134,4 +134,4 @@ file_watch_free (FileWatch *watch)
   g_free (watch);
 }
 
-} // namespace vontle
+} // namespace vontle::history_file

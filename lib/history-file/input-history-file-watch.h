@@ -4,7 +4,7 @@
 
 #include <gio/gio.h>
 
-namespace vontle {
+namespace vontle::history_file {
 
 class FileWatch;
 
@@ -18,4 +18,4 @@ FileWatch *file_watch_new (const char *path, void (*changed) (gpointer data), gp
 
 void file_watch_free (FileWatch *watch);
 
-} // namespace vontle
+} // namespace vontle::history_file

@@ -4,8 +4,6 @@
  * history-file-store.cpp and the units it builds on. */
 #include "vontle-private.h"
 
-#include "history-file-format.h"
-#include "history-file-posix.h"
 #include "history-file-store.h"
 #include "input-history-file-watch.h"
 
@@ -15,25 +13,18 @@
 
 #include <sys/stat.h>
 
-using vontle::history_file::Patience;
-using vontle::history_file::Store;
-
-namespace {
-
-constexpr guint default_max_entries = 10000;
-
-} // namespace
-
 struct VontleInputHistoryFilePrivate
 {
-  Store store;
-  vontle::FileWatch *watch = nullptr; /* null without a path */
+  vontle::history_file::Store store;
+  vontle::history_file::FileWatch *watch = nullptr; /* null without a path */
 };
 
 struct _VontleInputHistoryFile
 {
   GObject parent_instance;
 };
+
+namespace vontle::history_file {
 
 namespace {
 
@@ -42,12 +33,19 @@ void live_io_init (VontleInputHistoryLiveIOInterface * /*iface*/) {}
 
 } // namespace
 
+} // namespace vontle::history_file
+
 G_DEFINE_TYPE_WITH_CODE (VontleInputHistoryFile, vontle_input_history_file, G_TYPE_OBJECT,
                          G_ADD_PRIVATE (VontleInputHistoryFile)
-                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_IO, io_init)
-                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_LIVE_IO, live_io_init))
+                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_IO, vontle::history_file::io_init)
+                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_LIVE_IO,
+                                                vontle::history_file::live_io_init))
+
+namespace vontle::history_file {
 
 namespace {
+
+constexpr guint default_max_entries = 10000;
 
 enum
 {
@@ -92,7 +90,7 @@ sync_pending (VontleInputHistoryFile *file, size_t pending_before, const Patienc
   size_t written;
   g_autoptr (GError) failure = nullptr;
   const bool ok = write_pending (store, patience, &written, &failure);
-  report_write (store, failure, written);
+  report_write (store, failure);
   if (store.pending_count () != pending_before)
     g_object_notify_by_pspec (G_OBJECT (file), properties[PROP_PENDING]);
   if (!ok)
@@ -105,19 +103,9 @@ vontle_input_history_file_append (VontleInputHistoryIO *io, const char *line)
 {
   auto *file = VONTLE_INPUT_HISTORY_FILE (io);
   Store &store = store_of (file);
-  /* An empty line cannot be told from the empty lines of a hand-written
-   * file, which are no entries. */
-  if (line == nullptr || line[0] == '\0')
-    return;
-  if (strlen (line) > vontle::history_file::max_entry_bytes)
-    {
-      VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "History file '%s': a line of %zu bytes is too long to keep.", store.path,
-                       strlen (line));
-      return;
-    }
   const size_t pending_before = store.pending_count ();
-  g_ptr_array_add (store.pending.get (), g_strdup (line));
-  sync_pending (file, pending_before, vontle::history_file::append_patience, nullptr);
+  if (queue_line (store, line))
+    sync_pending (file, pending_before, append_patience, nullptr);
 }
 
 VontleList *
@@ -209,7 +197,7 @@ vontle_input_history_file_constructed (GObject *object)
   auto *priv = private_of (VONTLE_INPUT_HISTORY_FILE (object));
   const char *path = priv->store.path;
   if (VONTLE_CHECK (path != NULL))
-    priv->watch = vontle::file_watch_new (path, notice_change, object);
+    priv->watch = file_watch_new (path, notice_change, object);
 }
 
 /* A last try for the lines still pending: the process may be on its way
@@ -223,22 +211,25 @@ vontle_input_history_file_finalize (GObject *object)
     {
       g_autoptr (GError) error = nullptr;
       size_t written;
-      if (!write_pending (store, vontle::history_file::flush_patience, &written, &error))
-        VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "History file '%s': %zu line(s) could not be written and are lost: %s.",
-                         store.path, store.pending_count (), error->message);
+      if (!write_pending (store, flush_patience, &written, &error))
+        VONTLE_LOG_HERE (VONTLE_LOG_ERROR, "%s. %zu line(s) of the history could not be written and are lost.",
+                         error->message, store.pending_count ());
       else
-        report_write (store, nullptr, written);
+        report_write (store, nullptr);
     }
-  vontle::file_watch_free (priv->watch);
+  file_watch_free (priv->watch);
   priv->~VontleInputHistoryFilePrivate ();
   G_OBJECT_CLASS (vontle_input_history_file_parent_class)->finalize (object);
 }
 
 } // namespace
 
+} // namespace vontle::history_file
+
 static void
 vontle_input_history_file_class_init (VontleInputHistoryFileClass *klass)
 {
+  using namespace vontle::history_file;
   auto *object_class = G_OBJECT_CLASS (klass);
   object_class->set_property = vontle_input_history_file_set_property;
   object_class->get_property = vontle_input_history_file_get_property;
@@ -264,8 +255,8 @@ vontle_input_history_file_class_init (VontleInputHistoryFileClass *klass)
 static void
 vontle_input_history_file_init (VontleInputHistoryFile *file)
 {
-  auto *priv = new (private_of (file)) VontleInputHistoryFilePrivate ();
-  priv->store.max_entries = default_max_entries;
+  auto *priv = new (vontle::history_file::private_of (file)) VontleInputHistoryFilePrivate ();
+  priv->store.max_entries = vontle::history_file::default_max_entries;
 }
 
 VontleInputHistoryFile *
@@ -273,7 +264,7 @@ vontle_input_history_file_new (const char *path)
 {
   if (!VONTLE_CHECK (path != NULL))
     return nullptr;
-  g_autofree char *absolute = absolute_path (path);
+  g_autofree char *absolute = vontle::history_file::absolute_path (path);
   if (!VONTLE_CHECK (absolute != NULL))
     return nullptr;
   return static_cast<VontleInputHistoryFile *> (
@@ -298,7 +289,7 @@ vontle_input_history_file_get_path (VontleInputHistoryFile *file)
 {
   if (!VONTLE_CHECK (VONTLE_IS_INPUT_HISTORY_FILE (file)))
     return nullptr;
-  return store_of (file).path;
+  return vontle::history_file::store_of (file).path;
 }
 
 gboolean
@@ -307,10 +298,10 @@ vontle_input_history_file_flush (VontleInputHistoryFile *file, GError **error)
   if (!VONTLE_CHECK (VONTLE_IS_INPUT_HISTORY_FILE (file)))
     return FALSE;
   g_autoptr (GError) failure = nullptr;
-  if (sync_pending (file, store_of (file).pending_count (), vontle::history_file::flush_patience, &failure))
+  using namespace vontle::history_file;
+  if (sync_pending (file, store_of (file).pending_count (), flush_patience, &failure))
     return TRUE;
-  const char *path = store_of (file).path;
-  g_set_error (error, G_IO_ERROR, failure->code, "Cannot write to the history file '%s': %s",
-               path != nullptr ? path : "(none)", failure->message);
+  g_propagate_prefixed_error (error, g_steal_pointer (&failure), "Failed to write %zu pending line(s) of the history: ",
+                              store_of (file).pending_count ());
   return FALSE;
 }
