@@ -267,6 +267,30 @@ TEST_F (HistoryModelTest, AnswersDuringAReloadAgreeWithEachOther)
   EXPECT_EQ (items_of (G_LIST_MODEL (model)), Lines ({ "d", "c", "b", "a" }));
 }
 
+/* The model keeps an item only while someone holds it: dropped, it is
+ * freed and made anew when asked for; held, it is the same object, also
+ * past the model's end. */
+TEST_F (HistoryModelTest, ItemsLiveOnlyWhileHeld)
+{
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (nullptr);
+  for (const char *line : { "a", "b", "c" })
+    vontle_input_history_append (history, line);
+  auto *model = vontle_input_history_model_new (history);
+  auto *list = G_LIST_MODEL (model);
+  gpointer dropped = g_list_model_get_item (list, 1);
+  g_object_add_weak_pointer (G_OBJECT (dropped), &dropped);
+  g_object_unref (dropped);
+  EXPECT_EQ (dropped, nullptr) << "kept after its last holder let go";
+
+  g_autoptr (GObject) held = G_OBJECT (g_list_model_get_item (list, 1));
+  vontle_input_history_append (history, "d"); /* moves it to index 2 */
+  g_autoptr (GObject) again = G_OBJECT (g_list_model_get_item (list, 2));
+  EXPECT_EQ (again, held);
+  EXPECT_EQ (items_of (list), Lines ({ "d", "c", "b", "a" }));
+  g_object_unref (model);
+  EXPECT_STREQ (vontle_input_history_entry_get_text (VONTLE_INPUT_HISTORY_ENTRY (held)), "b");
+}
+
 TEST_F (HistoryModelTest, AnswersAsAListModelAndRefusesWhatIsNone)
 {
   g_autoptr (VontleInputHistory) history = vontle_input_history_new (nullptr);
