@@ -56,6 +56,23 @@ VontleInputHistoryPrivate *input_history_private (VontleInputHistory *history);
  * null); false past the end. */
 bool input_history_reported_entry (VontleInputHistory *history, size_t index, const char **text);
 
+/* For the library's file store, FILE: when its file has only grown since
+ * the read whose result a history of HELD entries holds, the entries parsed
+ * since (new strings, into LINES), whether each was an entry before (SEEN,
+ * gboolean) and the store's max-entries (*MAX). Appended to what that read
+ * returned, each once at its newest place and at most *MAX (0: all), they
+ * give what a read would give now. False when a full read is needed. */
+bool input_history_file_read_appended (VontleInputHistoryFile *file, size_t held, GPtrArray *lines, GArray *seen,
+                                       guint *max);
+
+/* Whether HISTORY's class keeps the default list and reset slots. */
+bool input_history_has_default_entries (VontleInputHistory *history);
+
+/* Brings a history over the library's file store up to date with the lines
+ * that the file gained, reported one change at a time, as a reset would
+ * leave the entries; false (nothing done) when only a reset can. */
+bool input_history_catch_up (VontleInputHistory *history);
+
 /* One change of a reload: at POSITION of the list as changed so far,
  * REMOVED entries of the list before gave way to ADDED entries of the list
  * after; BEFORE_END is the index, in the list before, just past the last

@@ -325,6 +325,17 @@ cancel_deferred_reload (VontleInputHistoryPrivate *priv)
   g_clear_pointer (&priv->deferred_reload, g_source_unref);
 }
 
+} // namespace
+
+bool
+vontle::input_history_has_default_entries (VontleInputHistory *history)
+{
+  auto *klass = VONTLE_INPUT_HISTORY_GET_CLASS (history);
+  return klass->reset == vontle_input_history_real_reset && klass->list == vontle_input_history_real_list;
+}
+
+namespace {
+
 /* Reloads for a change made elsewhere. A walk that rests on an entry goes
  * on from that entry, now at its new place, with the line typed when it
  * began: the next step toward older entries gives the next older match, and
@@ -339,7 +350,14 @@ reload_keeping_walk (VontleInputHistory *history)
                        && priv->match_position < vontle_list_size (entries);
   g_autofree char *standing = resting ? g_strdup (static_cast<const char *> (entries->start[priv->match_position]))
                                       : nullptr;
-  vontle_input_history_reset (history);
+  if (vontle::input_history_catch_up (history))
+    {
+      /* As a reset leaves it: a new walk is due. */
+      priv->reset_pending = true;
+      cancel_deferred_reload (priv);
+    }
+  else
+    vontle_input_history_reset (history);
   entries = vontle_input_history_list (history);
   if (standing == nullptr || entries == nullptr)
     return;

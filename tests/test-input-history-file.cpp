@@ -1126,6 +1126,46 @@ TEST_F (InputHistoryFileTest, ReadsAgainWhatChangedBehindItsBack)
     }
 }
 
+/* A history that hears of lines another process appended takes up those
+ * lines alone, and holds what a full read gives: each line once at its
+ * newest place, at most max-entries. A file that did more than grow is
+ * read again. */
+TEST_F (InputHistoryFileTest, CatchingUpGivesWhatAFullReadGives)
+{
+  const auto append = [this] (const char *bytes) {
+    return [this, bytes] {
+      FILE *file = fopen (path_.c_str (), "a");
+      fputs (bytes, file);
+      fclose (file);
+    };
+  };
+  const struct
+  {
+    const char *what;
+    std::function<void ()> change;
+    Lines expected;
+  } cases[] = {
+    { "a new line at the cap", append ("d\n"), { "b", "c", "d" } },
+    { "a line the history holds", append ("a\n"), { "b", "c", "a" } },
+    { "several lines, one twice", append ("x\ny\nx\n"), { "c", "y", "x" } },
+    { "a last line without its line feed", append ("z"), { "b", "c", "z" } },
+    { "a file written anew", [this] { write_file (path_, "p\nq\n"); }, { "p", "q" } },
+  };
+  for (const auto &c : cases)
+    {
+      write_file (path_, "a\nb\nc\n");
+      Store store (path_, 3);
+      c.change ();
+      g_signal_emit_by_name (store.file, "storage-changed");
+      EXPECT_EQ (store.lines (), c.expected) << c.what;
+      EXPECT_EQ (store.lines (), read_fresh (path_, 3)) << c.what;
+      /* And from there on, as the file goes on growing. */
+      append ("e\n") ();
+      g_signal_emit_by_name (store.file, "storage-changed");
+      EXPECT_EQ (store.lines (), read_fresh (path_, 3)) << c.what;
+    }
+}
+
 /* The watch tells of other processes' lines, where the lines really are and
  * within a second, and never of the store's own appends. Spawned, not
  * forked: the file monitor runs a thread. */

@@ -2,7 +2,7 @@
 /* The history file store as a GObject: its properties, the reader/writer
  * interface, flush and the constructors. The work on the file is done in
  * history-file-store.cpp and the units it builds on. */
-#include "vontle-private.h"
+#include "input-history-private.h"
 
 #include "history-file-store.h"
 #include "input-history-file-watch.h"
@@ -304,4 +304,13 @@ vontle_input_history_file_flush (VontleInputHistoryFile *file, GError **error)
   g_propagate_prefixed_error (error, g_steal_pointer (&failure), "Failed to write %zu pending line(s) of the history: ",
                               store_of (file).pending_count ());
   return FALSE;
+}
+
+bool
+vontle::input_history_file_read_appended (VontleInputHistoryFile *file, size_t held, GPtrArray *lines, GArray *seen,
+                                          guint *max)
+{
+  auto &store = vontle::history_file::store_of (file);
+  *max = store.max_entries;
+  return store.path != nullptr && vontle::history_file::read_appended (store, held, lines, seen);
 }
