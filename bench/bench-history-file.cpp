@@ -177,6 +177,45 @@ BM_HistoryMemoryLinesAppend (benchmark::State &state)
   g_object_unref (store);
 }
 
+/* The store's own part of an append, without the history's search of its
+ * entries: the line written under the lock, and what the file gained
+ * parsed. */
+void
+BM_HistoryFileIOAppend (benchmark::State &state)
+{
+  const std::string path = work_dir () + "/io-append";
+  std::string contents;
+  for (size_t i = 0; i < entry_count; i++)
+    contents.append (entry (i)).append ("\n");
+  g_file_set_contents (path.c_str (), contents.data (), static_cast<gssize> (contents.size ()), nullptr);
+  VontleInputHistoryFile *store = vontle_input_history_file_new (path.c_str ());
+  g_object_set (store, "max-entries", static_cast<guint> (entry_count), nullptr);
+  vontle_list_free (vontle_input_history_io_read (VONTLE_INPUT_HISTORY_IO (store)));
+  size_t next = 0;
+  for (auto _ : state)
+    vontle_input_history_io_append (VONTLE_INPUT_HISTORY_IO (store), entry (next++ % entry_count).c_str ());
+  g_object_unref (store);
+  g_remove (path.c_str ());
+}
+
+/* The floor: the least any locked append does, the file opened, locked,
+ * written once and closed. */
+void
+BM_BareLockedAppend (benchmark::State &state)
+{
+  const std::string path = work_dir () + "/bare-append";
+  size_t next = 0;
+  for (auto _ : state)
+    {
+      const std::string record = entry (next++ % entry_count).append ("\n");
+      const int fd = open (path.c_str (), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+      if (fd < 0 || flock (fd, LOCK_EX) != 0 || write (fd, record.data (), record.size ()) < 0)
+        state.SkipWithError ("bare append failed");
+      close (fd);
+    }
+  g_remove (path.c_str ());
+}
+
 /* ------------------------------------------------------------- load -- */
 
 /* 100 000 lines of about 50 bytes, 25 000 distinct, in an order that moves
@@ -380,6 +419,8 @@ BM_OneFrame (benchmark::State &state)
 BENCHMARK (BM_HistoryFileAppend)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryFileForeignLine)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryMemoryLinesAppend)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HistoryFileIOAppend)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_BareLockedAppend)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryFileFirstLoad)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_HandLoadDeduplicated)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_HistoryFileEightProcesses)->Unit (benchmark::kMillisecond)->UseRealTime ();

@@ -25,7 +25,9 @@ using Lines = std::vector<std::string>;
 /* The format as written down: one entry per line; a final carriage return
  * and NUL bytes dropped; \\, \n and \r undone, any other backslash kept;
  * empty lines are no entries, nor is a last line without line feed that
- * starts with a NUL byte (a record cut short). */
+ * starts with a NUL byte or ends on a multiple of 4096 bytes (a record cut
+ * short), nor a line whose line feed lies on such a multiple and is followed
+ * by another line feed. */
 Lines
 model_lines (const std::string &bytes)
 {
@@ -37,9 +39,11 @@ model_lines (const std::string &bytes)
       if (end == std::string::npos)
         end = bytes.size ();
       std::string line = bytes.substr (start, end - start);
-      if (end == bytes.size () && !line.empty () && line[0] == '\0')
+      if (end == bytes.size () && !line.empty () && (line[0] == '\0' || end % 4096 == 0))
         break;
       start = end + 1;
+      if (end % 4096 == 0 && end + 1 < bytes.size () && bytes[end + 1] == '\n')
+        continue;
       if (!line.empty () && line.back () == '\r')
         line.pop_back ();
       std::string entry;

@@ -63,6 +63,8 @@ PAIRS = [
      "BM_ReplaceSubstring", "BM_HandReplace", None),
     ("history file append, 100 000 entries, vs in-memory lines store",
      "BM_HistoryFileAppend", "BM_HistoryMemoryLinesAppend", 1.5),
+    ("history file store append alone, 100 000 entries, vs open + flock + write + close (reference)",
+     "BM_HistoryFileIOAppend", "BM_BareLockedAppend", None),
     ("history file first load, 100 000 lines, 5 MB, 25 000 distinct, vs read + GHashTable",
      "BM_HistoryFileFirstLoad", "BM_HandLoadDeduplicated", 2.0),
     ("history file, 8 processes x 1 000 appends, wall time, vs bare O_APPEND writes (reference)",

@@ -43,16 +43,29 @@ G_BEGIN_DECLS
  * for a backslash, a line feed and a carriage return, while a backslash
  * before any other character, or at the end of a line, is itself (so
  * `C:\new\dir` reads as `C:`, a line feed, then `ew\dir`). A `\r` before
- * the line feed, empty lines and NUL bytes are left out. A last line that
- * starts with a NUL byte and has no line feed is a record whose writer was
- * killed: it is no entry, and the next append removes it. The file (mode
- * 0600) and any missing directory (0700) are made at the first append.
+ * the line feed, empty lines and NUL bytes are left out. The store writes
+ * nothing but escaped entries and line feeds: the file stays text for grep,
+ * diff and the like.
+ *
+ * A kill cuts a write into a file short only where a 4 KiB page of the file
+ * ends. So a last line without line feed that ends on a multiple of 4096
+ * bytes is taken for a record whose writer was killed: it is no entry, and
+ * the next append removes it. Where the file cannot be cut (an append-only
+ * file, `chattr +a`), the append ends such a line with two line feeds
+ * instead: a line whose line feed lies on a multiple of 4096 bytes and is
+ * followed by an empty line is no entry either. Any other last line without
+ * line feed, as a file written by hand may end, is an entry, and the next
+ * append starts on a line of its own. (A hand-written file whose unended
+ * last line happens to end on such a multiple loses that line.) Files of
+ * earlier development versions, which led such a record with a NUL byte,
+ * read as they did: a last line without line feed that starts with a NUL
+ * byte is no entry. The file (mode 0600) and any missing directory (0700)
+ * are made at the first append.
  *
  * Every entry is written with one `write` under an advisory lock on the
- * file, never past the process's file size limit. A record that a kill could
- * cut short (one that does not fit in what is left of a 4 KiB page of the
- * file) starts with a NUL byte, so that no part of it ever reads as an
- * entry. Once the file holds more than twice max-entries lines, it is
+ * file, never past the process's file size limit; a write that fails
+ * halfway (a full disk) is cut off again. Once the file holds more than
+ * twice max-entries lines, it is
  * rewritten into a new file in the same directory that replaces it in one
  * rename, so a crash leaves the old file or the new one; the new file gets
  * the owner, group and mode of the old one, and where it cannot (another
@@ -62,24 +75,34 @@ G_BEGIN_DECLS
  * and writes no file that belongs to another user (neither the process's
  * nor the directory owner's): the lines then stay pending, as below.
  *
- * An append waits for the lock as long as the file keeps changing (other
- * writers getting on), then at most 50 ms on a holder that makes no
- * progress (a stuck or stopped process), or 1 s on one that runs (or waits
- * for its disk) without changing the file; the line then stays pending.
+ * An append waits for the lock as long as its holders make progress: other
+ * writers' whole records arriving, the lock changing hands, a rewrite
+ * renaming a new file over the path. Touching the file, an empty write or
+ * half a record is no progress. Without progress it waits at most 50 ms on a
+ * holder that does not run (a stuck or stopped process), and at most 1 s on
+ * one that runs (or waits for its disk); the line then stays pending.
  * vontle_input_history_file_flush() and the last try when the store is
  * finalized wait 3 s and 10 s in those cases. Reading waits as an append
- * does.
+ * does, except right after an append that gave up: a history's append and
+ * its read pay one wait together. Whether the holder runs is read from
+ * Linux's /proc/locks, by the file's device and inode, or its inode alone on
+ * btrfs and overlayfs, whose locks name another device than the file's
+ * status; where the holder cannot be found (other systems), it is taken for
+ * one that does not run, and a wait without progress ends after 50 ms.
  *
  * When a line cannot be written (a full disk, a file size limit, a directory
  * that cannot be written), the store keeps it: read still returns it, it
  * counts in [property@Vontle.InputHistoryFile:pending], and the next append
  * or vontle_input_history_file_flush() writes it. The first failure of such
- * a run is logged as an error with the path and the system's reason, and so
- * is the write that succeeds again; a rewrite that fails is tried again
- * after ever more appends, and both its failure and its recovery are logged
- * once. A file that cannot be read (a directory,
- * a FIFO, a device, no permission) is logged the same way, once until it can
- * be read again, and the history then holds the lines that it held before.
+ * a run is logged as an error that says what could not be done, to which
+ * file and why, as GLib's file errors do ("Failed to open file “…”: Not a
+ * directory", the path as g_filename_display_name() shows it), and so is the
+ * write that succeeds again; a rewrite that fails is tried again after ever
+ * more appends, and both its failure and its recovery are logged once, as
+ * are a sync that fails and the sync that works again. A file that cannot
+ * be read (a directory, a FIFO, a device, no permission) is logged the same
+ * way, once until it can be read again, and the history then holds the
+ * lines that it held before.
  *
  * The store watches its file (a #GFileMonitor on the file a symbolic link
  * leads to; through the nearest existing directory while the file's own
@@ -193,8 +216,11 @@ const char *vontle_input_history_file_get_path (VontleInputHistoryFile *file);
  *
  * Writes the lines that earlier appends could not write.
  *
- * Returns: %TRUE when no line is pending any more; %FALSE with @error set (a
- *   #G_IO_ERROR naming the file and the system's reason) when some still are
+ * Returns: %TRUE when no line is pending any more; %FALSE with @error set
+ *   when some still are: a #G_IO_ERROR whose code is that of the failure
+ *   (%G_IO_ERROR_NOT_DIRECTORY, %G_IO_ERROR_BUSY, …) and whose message says
+ *   how many lines are pending, what could not be done, to which file, and
+ *   why
  */
 VONTLE_AVAILABLE_IN_ALL
 gboolean vontle_input_history_file_flush (VontleInputHistoryFile *file, GError **error);

@@ -124,7 +124,8 @@ struct Holders
           if (**field != '\0')
             kept[n++] = *field;
         if (n < fields_used || strcmp (kept[kind], "FLOCK") != 0
-            || (strcmp (kept[file_field], file_id) != 0 && !(any_device && g_str_has_suffix (kept[file_field], inode_id))))
+            || (strcmp (kept[file_field], file_id) != 0
+                && !(any_device && g_str_has_suffix (kept[file_field], inode_id))))
           continue;
         const auto pid = static_cast<long> (g_ascii_strtoll (kept[pid_field], nullptr, 10));
         holders.ids += static_cast<guint64> (pid);

@@ -44,6 +44,30 @@ add_entry (std::string_view entry, void *data)
   store->entries.add (entry, store->max_entries);
 }
 
+/* Feeds PARSER (and MARK) the bytes of FD from *OFFSET, which follows them,
+ * up to SIZE, the size seen: a writer that does not lock may be appending.
+ * False, with errno set, when they cannot be read. */
+bool
+parse_until (int fd, off_t size, LineParser &parser, ReadMark &mark, off_t *offset)
+{
+  /* An append's few new bytes need no chunk's worth of buffer. */
+  const size_t buffer_bytes = *offset < size ? MIN (chunk_bytes, static_cast<size_t> (size - *offset)) : 1;
+  const Array<char> buffer (g_new (char, buffer_bytes));
+  while (*offset < size)
+    {
+      const size_t wanted = MIN (buffer_bytes, static_cast<size_t> (size - *offset));
+      const ssize_t got = read_at (fd, buffer.get (), wanted, *offset);
+      if (got < 0)
+        return false;
+      if (got == 0)
+        break;
+      parser.feed (buffer.get (), static_cast<size_t> (got));
+      mark.keep (std::string_view (buffer.get (), static_cast<size_t> (got)));
+      *offset += got;
+    }
+  return true;
+}
+
 /* Brings the entries up to date with the open file FD (locked by the
  * caller): the new bytes only when the file has only grown, else all of
  * it. APPENDED: the caller found the file as the mark has it, and only
@@ -69,19 +93,8 @@ catch_up (Store &store, int fd, bool appended, GError **error)
 
   const off_t start = offset;
   LineParser parser (add_entry, &store, static_cast<guint64> (start));
-  g_autofree char *buffer = static_cast<char *> (g_malloc (chunk_bytes));
-  /* Up to the size seen: a writer that does not lock may be appending. */
-  while (offset < st.st_size)
-    {
-      const ssize_t got = read_at (fd, buffer, MIN (chunk_bytes, static_cast<size_t> (st.st_size - offset)), offset);
-      if (got < 0)
-        return fail (error, "Failed to read file", store.path);
-      if (got == 0)
-        break;
-      parser.feed (buffer, static_cast<size_t> (got));
-      mark.keep (std::string_view (buffer, static_cast<size_t> (got)));
-      offset += got;
-    }
+  if (!parse_until (fd, st.st_size, parser, mark, &offset))
+    return fail (error, "Failed to read file", store.path);
   switch (parser.finish ())
     {
     case LineParser::End::closed:
@@ -177,12 +190,6 @@ refresh (Store &store, GError **error)
       return true;
     }
   if (store.mark.unchanged (st))
-    return true;
-  /* Right after an append gave up waiting for the lock, its holder is not
-   * waited for a second time: the entries stay as they are until the next
-   * read. */
-  const gint64 given_up_usec = std::exchange (store.lock_given_up_usec, 0);
-  if (given_up_usec != 0 && g_get_monotonic_time () - given_up_usec < append_patience.busy_holder_usec)
     return true;
   Fd fd;
   return open_locked (store.path, Access::read, append_patience, fd, &st, error)
@@ -407,7 +414,13 @@ set_max_entries (Store &store, guint max_entries)
 VontleList *
 read_entries (Store &store)
 {
-  if (store.path != nullptr)
+  /* Right after an append gave up waiting for the lock, its holder is not
+   * waited for a second time: the entries stay as they are until the next
+   * read. */
+  const gint64 given_up_usec = std::exchange (store.lock_given_up_usec, 0);
+  const bool just_given_up
+    = given_up_usec != 0 && g_get_monotonic_time () - given_up_usec < append_patience.busy_holder_usec;
+  if (store.path != nullptr && !just_given_up)
     {
       g_autoptr (GError) error = nullptr;
       refresh (store, &error);
