@@ -6,6 +6,8 @@
  * O(N+M+D²). */
 #include "input-history-private.h"
 
+#include <memory>
+
 namespace vontle {
 
 namespace {
@@ -57,7 +59,8 @@ public:
   void
   steps (Index d, Step *steps) const
   {
-    Index x = n_, y = m_;
+    Index x = n_;
+    Index y = m_;
     for (Index e = d; e > 0; e--)
       {
         const Index k = x - y;
@@ -113,7 +116,8 @@ void
 add_steps (GArray *edits, const Step *steps, Index d, size_t head)
 {
   EntryEdit edit = {};
-  Index end_x = -1, end_y = -1;
+  Index end_x = -1;
+  Index end_y = -1;
   for (Index e = 0; e < d; e++)
     {
       const Step &step = steps[e];
@@ -142,7 +146,8 @@ diff_entries (const VontleList &before, const VontleList &after, size_t max_step
   size_t tail = 0;
   while (tail < common - head && same_entry (before, before.size - 1 - tail, after, after.size - 1 - tail))
     tail++;
-  const size_t removed = before.size - head - tail, added = after.size - head - tail;
+  const size_t removed = before.size - head - tail;
+  const size_t added = after.size - head - tail;
   if (removed == 0 || added == 0 || removed + added <= 1)
     {
       add_edit (edits, { head, removed, added, before.size - tail });
@@ -156,9 +161,9 @@ diff_entries (const VontleList &before, const VontleList &after, size_t max_step
       add_edit (edits, { head, removed, added, before.size - tail });
       return;
     }
-  g_autofree Step *steps = g_new (Step, static_cast<size_t> (d));
-  diff.steps (d, steps);
-  add_steps (edits, steps, d, head);
+  const std::unique_ptr<Step[], GFreeDeleter> steps (g_new (Step, static_cast<size_t> (d)));
+  diff.steps (d, steps.get ());
+  add_steps (edits, steps.get (), d, head);
 }
 
 } // namespace vontle
