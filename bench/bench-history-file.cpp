@@ -17,6 +17,7 @@
 #include <csignal>
 
 #include <fcntl.h>
+#include <gio/gio.h>
 #include <glib-object.h>
 #include <glib/gstdio.h>
 #include <sys/file.h>
@@ -127,6 +128,38 @@ BM_HistoryFileAppend (benchmark::State &state)
   g_object_set (store, "max-entries", static_cast<guint> (entry_count), nullptr);
   g_autoptr (VontleInputHistory) history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
   append_oldest (state, history);
+  g_remove (path.c_str ());
+}
+
+/* A line that another process appended, as a watching process takes it
+ * up: the file grows by one record and the store says so. Its floor is the
+ * process's own append (BM_HistoryFileAppend). New lines, at the cap. */
+void
+BM_HistoryFileForeignLine (benchmark::State &state)
+{
+  const std::string path = work_dir () + "/foreign";
+  std::string contents;
+  for (size_t i = 0; i < entry_count; i++)
+    contents += entry (i) + "\n";
+  g_file_set_contents (path.c_str (), contents.data (), static_cast<gssize> (contents.size ()), nullptr);
+  g_autoptr (VontleInputHistoryFile) store = vontle_input_history_file_new (path.c_str ());
+  g_object_set (store, "max-entries", static_cast<guint> (entry_count), nullptr);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (VONTLE_INPUT_HISTORY_IO (store));
+  g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+  const int fd = open (path.c_str (), O_WRONLY | O_APPEND);
+  size_t next = 0;
+  for (auto _ : state)
+    {
+      char line[64];
+      const int length = snprintf (line, sizeof line, "from elsewhere %zu\n", next++);
+      if (write (fd, line, static_cast<size_t> (length)) != length)
+        state.SkipWithError ("write failed");
+      g_signal_emit_by_name (store, "storage-changed");
+    }
+  close (fd);
+  if (vontle_list_size (vontle_input_history_list (history)) != entry_count
+      || g_list_model_get_n_items (G_LIST_MODEL (model)) != entry_count)
+    state.SkipWithError ("the history changed its size");
   g_remove (path.c_str ());
 }
 
@@ -384,6 +417,7 @@ BM_OneFrame (benchmark::State &state)
 }
 
 BENCHMARK (BM_HistoryFileAppend)->Unit (benchmark::kMicrosecond);
+BENCHMARK (BM_HistoryFileForeignLine)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryMemoryLinesAppend)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_HistoryFileIOAppend)->Unit (benchmark::kMicrosecond);
 BENCHMARK (BM_BareLockedAppend)->Unit (benchmark::kMicrosecond);

@@ -1,15 +1,19 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
-#include "vontle-private.h"
+#include "input-history-private.h"
 
 #include <algorithm>
 #include <utility>
 
 /* -------------------------------------------------------------- entry -- */
 
+/* An item the model has handed out lies in its slot, unreferenced, while
+ * anyone holds it; its finalization empties the slot. */
 struct _VontleInputHistoryEntry
 {
   GObject parent_instance;
   char *text;
+  VontleInputHistoryModel *model; /* whose slot INDEX holds it, or null */
+  guint index;
 };
 
 G_DEFINE_TYPE (VontleInputHistoryEntry, vontle_input_history_entry, G_TYPE_OBJECT)
@@ -46,10 +50,15 @@ vontle_input_history_entry_get_property (GObject *object, guint property_id, GVa
   g_value_set_string (value, VONTLE_INPUT_HISTORY_ENTRY (object)->text);
 }
 
+void forget_item (VontleInputHistoryModel *model, guint index);
+
 void
 vontle_input_history_entry_finalize (GObject *object)
 {
-  g_free (VONTLE_INPUT_HISTORY_ENTRY (object)->text);
+  auto *entry = VONTLE_INPUT_HISTORY_ENTRY (object);
+  if (entry->model != nullptr)
+    forget_item (entry->model, entry->index);
+  g_free (entry->text);
   G_OBJECT_CLASS (vontle_input_history_entry_parent_class)->finalize (object);
 }
 
@@ -95,9 +104,11 @@ vontle_input_history_entry_get_text (VontleInputHistoryEntry *entry)
 /* -------------------------------------------------------------- model -- */
 
 /* The items lie oldest first, slot for slot beside the history's entry
- * list, so that the common change, a line added at the end, moves nothing;
- * a slot stays null until its item is asked for. The number of slots is the
- * model's size: what the history has reported so far. */
+ * list, so that the common change, a line added at the end, moves nothing.
+ * A slot holds an item, without a reference, from the moment it is asked
+ * for until nobody holds it any more: a pointer per entry, and items only
+ * for those in use (rows on screen, a selection). The number of slots is
+ * the model's size: what the history has reported so far. */
 struct _VontleInputHistoryModel
 {
   GObject parent_instance;
@@ -123,10 +134,17 @@ enum
 };
 
 void
-release_item (gpointer item)
+forget_item (VontleInputHistoryModel *model, guint index)
+{
+  model->items->pdata[index] = nullptr;
+}
+
+/* The item no longer stands for a slot of the model. */
+void
+detach_item (gpointer item)
 {
   if (item != nullptr)
-    g_object_unref (item);
+    VONTLE_INPUT_HISTORY_ENTRY (item)->model = nullptr;
 }
 
 size_t
@@ -136,16 +154,22 @@ history_size (VontleInputHistory *history)
   return entries != nullptr ? vontle_list_size (entries) : 0;
 }
 
-/* Replaces REMOVED slots at POSITION with ADDED empty ones. */
+/* Replaces REMOVED slots at POSITION with ADDED empty ones; the items
+ * after them learn their new places. */
 void
 splice_slots (GPtrArray *items, guint position, guint removed, guint added)
 {
+  std::for_each (items->pdata + position, items->pdata + position + removed, detach_item);
   g_ptr_array_remove_range (items, position, removed);
   const guint tail = items->len - position;
   g_ptr_array_set_size (items, static_cast<gint> (items->len + added));
   gpointer *const at = items->pdata + position;
   std::copy_backward (at, at + tail, at + tail + added);
   std::fill_n (at, added, nullptr);
+  if (removed != added)
+    for (guint i = position + added; i < items->len; i++)
+      if (items->pdata[i] != nullptr)
+        VONTLE_INPUT_HISTORY_ENTRY (items->pdata[i])->index = i;
 }
 
 void
@@ -189,10 +213,15 @@ vontle_input_history_model_get_item (GListModel *list, guint position)
   const guint index = items->len - 1 - position;
   if (items->pdata[index] == nullptr)
     {
-      VontleList *entries = model->history != nullptr ? vontle_input_history_list (model->history) : nullptr;
-      if (entries == nullptr || index >= vontle_list_size (entries))
+      /* As reported so far: during a reload the list may be ahead. */
+      const char *text;
+      if (!vontle::input_history_reported_entry (model->history, index, &text))
         return nullptr;
-      items->pdata[index] = entry_new (static_cast<const char *> (vontle_list_nth (entries, index)));
+      auto *entry = entry_new (text);
+      entry->model = model;
+      entry->index = index;
+      items->pdata[index] = entry;
+      return entry; /* the caller's reference is its only one */
     }
   return g_object_ref (items->pdata[index]);
 }
@@ -255,7 +284,9 @@ vontle_input_history_model_dispose (GObject *object)
 void
 vontle_input_history_model_finalize (GObject *object)
 {
-  g_ptr_array_unref (VONTLE_INPUT_HISTORY_MODEL (object)->items);
+  GPtrArray *items = VONTLE_INPUT_HISTORY_MODEL (object)->items;
+  std::for_each (items->pdata, items->pdata + items->len, detach_item);
+  g_ptr_array_unref (items);
   G_OBJECT_CLASS (vontle_input_history_model_parent_class)->finalize (object);
 }
 
@@ -281,7 +312,7 @@ vontle_input_history_model_class_init (VontleInputHistoryModelClass *klass)
 static void
 vontle_input_history_model_init (VontleInputHistoryModel *model)
 {
-  model->items = g_ptr_array_new_with_free_func (release_item);
+  model->items = g_ptr_array_new ();
 }
 
 VontleInputHistoryModel *

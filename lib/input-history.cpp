@@ -9,12 +9,10 @@
 G_DEFINE_INTERFACE (VontleInputHistoryIO, vontle_input_history_io, G_TYPE_OBJECT)
 
 static void
-vontle_input_history_io_default_init (VontleInputHistoryIOInterface *iface)
+vontle_input_history_io_default_init (VontleInputHistoryIOInterface * /*iface*/)
 {
-  /* Emitted by an implementation, never by the library's dispatchers: the
-   * interface structure stays as published, so the signal has no slot. */
-  g_signal_new ("storage-changed", G_TYPE_FROM_INTERFACE (iface), G_SIGNAL_RUN_LAST, 0, nullptr,
-                nullptr, nullptr, G_TYPE_NONE, 0);
+  /* Nothing to declare: notices of storage that changed elsewhere come
+   * through the optional VontleInputHistoryLiveIO. */
 }
 
 namespace {
@@ -69,6 +67,21 @@ vontle::input_history_private (VontleInputHistory *history)
   return private_of (history);
 }
 
+bool
+vontle::input_history_reported_entry (VontleInputHistory *history, size_t index, const char **text)
+{
+  const auto *priv = private_of (history);
+  const VontleList *list = priv->view_before;
+  if (list != nullptr && index >= priv->view_boundary)
+    index = index - priv->view_boundary + priv->view_resume;
+  else
+    list = vontle_input_history_list (history);
+  if (list == nullptr || index >= list->size)
+    return false;
+  *text = static_cast<const char *> (list->start[index]);
+  return true;
+}
+
 namespace {
 
 int
@@ -91,6 +104,7 @@ report_unreported_reload (VontleInputHistory *history)
   if (priv->unreported_reload == 0)
     return;
   priv->unreported_reload = 0;
+  priv->view_before = nullptr;
   const size_t removed = std::exchange (priv->unreported_size, 0);
   if (removed > 0)
     g_signal_emit (history, entries_changed_signal, 0, 0U, static_cast<guint> (removed), 0U);
@@ -178,29 +192,54 @@ private:
   VontleList taken_;
 };
 
-bool
-same_entry (const VontleList &a, size_t i, const VontleList &b, size_t j)
-{
-  return g_strcmp0 (static_cast<const char *> (a.start[i]), static_cast<const char *> (b.start[j])) == 0;
-}
+/* Beyond this many insertions and removals a reload is reported as one
+ * replacement: the search costs up to (N + M) comparisons per step. */
+constexpr size_t max_reload_steps = 64;
 
-/* Reports a reload as the stretch between the common head and tail of the
- * entries before and after: an append that another process made is one
- * insertion at the end. Nobody listening, nothing is compared. */
+/* Reports a reload as the insertions and removals between the entries
+ * before and after, front to back, so that an entry present in both keeps
+ * its place (and a model its item): an append that another process made is
+ * one insertion at the end, and at the cap one removal at the start besides.
+ * Nobody listening, nothing is compared. */
 void
 report_reload (VontleInputHistory *history, const VontleList &before, const VontleList &after)
 {
   if (!g_signal_has_handler_pending (history, entries_changed_signal, 0, FALSE))
     return;
-  const size_t common = std::min (before.size, after.size);
-  size_t head = 0;
-  while (head < common && same_entry (before, head, after, head))
-    head++;
-  size_t tail = 0;
-  while (tail < common - head && same_entry (before, before.size - 1 - tail, after, after.size - 1 - tail))
-    tail++;
-  report_change (history, head, before.size - head - tail, after.size - head - tail);
+  auto *priv = private_of (history);
+  g_autoptr (GArray) edits = g_array_new (FALSE, FALSE, sizeof (vontle::EntryEdit));
+  vontle::diff_entries (before, after, max_reload_steps, edits);
+  const guint64 generation = priv->reload_generation;
+  for (guint i = 0; i < edits->len; i++)
+    {
+      const auto &edit = g_array_index (edits, vontle::EntryEdit, i);
+      priv->view_before = &before;
+      priv->view_boundary = edit.position + edit.added;
+      priv->view_resume = edit.before_end;
+      report_change (history, edit.position, edit.removed, edit.added);
+      /* A handler reset the history: what remains no longer applies, and
+       * that reset reported its own changes. */
+      if (priv->reload_generation != generation)
+        break;
+    }
 }
+
+/* Ends the view of a reload, however the reset ends. */
+class ReloadView
+{
+public:
+  ReloadView (VontleInputHistoryPrivate *priv, const VontleList *before) noexcept : priv_ (priv)
+  {
+    priv_->view_before = before;
+    priv_->view_boundary = priv_->view_resume = 0;
+  }
+  ReloadView (const ReloadView &) = delete;
+  ReloadView &operator= (const ReloadView &) = delete;
+  ~ReloadView () { priv_->view_before = nullptr; }
+
+private:
+  VontleInputHistoryPrivate *priv_;
+};
 
 /* The read reset this history itself (its own append to the history does)
  * and so refilled the list meanwhile. With the same reader/writer this read
@@ -237,6 +276,8 @@ vontle_input_history_real_reset (VontleInputHistory *history)
   /* Inside another reload's read: that one's emptying is reported first. */
   report_unreported_reload (history);
   const TakenEntries before (entries);
+  /* Until the reload is reported, the history answers as it was. */
+  const ReloadView view (priv, &before.list ());
   const guint64 generation = ++priv->reload_generation;
   priv->unreported_reload = generation;
   priv->unreported_size = before.list ().size;
@@ -284,6 +325,52 @@ cancel_deferred_reload (VontleInputHistoryPrivate *priv)
   g_clear_pointer (&priv->deferred_reload, g_source_unref);
 }
 
+} // namespace
+
+bool
+vontle::input_history_has_default_entries (VontleInputHistory *history)
+{
+  auto *klass = VONTLE_INPUT_HISTORY_GET_CLASS (history);
+  return klass->reset == vontle_input_history_real_reset && klass->list == vontle_input_history_real_list;
+}
+
+namespace {
+
+/* Reloads for a change made elsewhere. A walk that rests on an entry goes
+ * on from that entry, now at its new place, with the line typed when it
+ * began: the next step toward older entries gives the next older match, and
+ * the steps toward newer ones pass the new lines on the way back to the
+ * typed line. An entry that left the history ends the walk. */
+void
+reload_keeping_walk (VontleInputHistory *history)
+{
+  auto *priv = private_of (history);
+  VontleList *entries = vontle_input_history_list (history);
+  const bool resting = !priv->reset_pending && priv->on_entry && entries != nullptr
+                       && priv->match_position < vontle_list_size (entries);
+  g_autofree char *standing = resting ? g_strdup (static_cast<const char *> (entries->start[priv->match_position]))
+                                      : nullptr;
+  if (vontle::input_history_catch_up (history))
+    {
+      /* As a reset leaves it: a new walk is due. */
+      priv->reset_pending = true;
+      cancel_deferred_reload (priv);
+    }
+  else
+    vontle_input_history_reset (history);
+  entries = vontle_input_history_list (history);
+  if (standing == nullptr || entries == nullptr)
+    return;
+  /* Each entry once, so the newest equal one is the entry. */
+  for (size_t i = vontle_list_size (entries); i-- > 0;)
+    if (g_strcmp0 (static_cast<const char *> (entries->start[i]), standing) == 0)
+      {
+        priv->position = priv->match_position = i;
+        priv->reset_pending = false;
+        return;
+      }
+}
+
 gboolean
 deferred_reload_due (gpointer user_data)
 {
@@ -292,7 +379,7 @@ deferred_reload_due (gpointer user_data)
   if (walk_in_progress (priv))
     return G_SOURCE_CONTINUE;
   cancel_deferred_reload (priv);
-  vontle_input_history_reset (history);
+  reload_keeping_walk (history);
   return G_SOURCE_REMOVE;
 }
 
@@ -305,7 +392,7 @@ on_storage_changed (VontleInputHistoryIO * /*io*/, gpointer user_data)
   auto *priv = private_of (history);
   if (!walk_in_progress (priv))
     {
-      vontle_input_history_reset (history);
+      reload_keeping_walk (history);
       return;
     }
   if (priv->deferred_reload != nullptr)
@@ -321,7 +408,7 @@ void
 forget_io (VontleInputHistory *history)
 {
   auto *priv = private_of (history);
-  if (priv->io != nullptr)
+  if (VONTLE_IS_INPUT_HISTORY_LIVE_IO (priv->io))
     g_signal_handlers_disconnect_by_func (priv->io, reinterpret_cast<gpointer> (on_storage_changed), history);
   g_clear_object (&priv->io);
 }
@@ -340,7 +427,7 @@ vontle_input_history_set_property (GObject *object, guint property_id, const GVa
   auto *priv = private_of (history);
   forget_io (history);
   priv->io = static_cast<VontleInputHistoryIO *> (g_value_dup_object (value));
-  if (priv->io != nullptr)
+  if (VONTLE_IS_INPUT_HISTORY_LIVE_IO (priv->io))
     g_signal_connect (priv->io, "storage-changed", G_CALLBACK (on_storage_changed), history);
   vontle_input_history_reset (history);
 }

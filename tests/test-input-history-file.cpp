@@ -1122,6 +1122,98 @@ TEST_F (InputHistoryFileTest, ReadsAgainWhatChangedBehindItsBack)
     }
 }
 
+/* A history that hears of lines another process appended takes up those
+ * lines alone, and holds what a full read gives: each line once at its
+ * newest place, at most max-entries. A file that did more than grow is
+ * read again. */
+TEST_F (InputHistoryFileTest, CatchingUpGivesWhatAFullReadGives)
+{
+  const auto append = [this] (const char *bytes) {
+    return [this, bytes] {
+      FILE *file = fopen (path_.c_str (), "a");
+      fputs (bytes, file);
+      fclose (file);
+    };
+  };
+  const struct
+  {
+    const char *what;
+    std::function<void ()> change;
+    Lines expected;
+  } cases[] = {
+    { "a new line at the cap", append ("d\n"), { "b", "c", "d" } },
+    { "a line the history holds", append ("a\n"), { "b", "c", "a" } },
+    { "several lines, one twice", append ("x\ny\nx\n"), { "c", "y", "x" } },
+    { "a last line without its line feed", append ("z"), { "b", "c", "z" } },
+    { "a file written anew", [this] { write_file (path_, "p\nq\n"); }, { "p", "q" } },
+  };
+  for (const auto &c : cases)
+    {
+      write_file (path_, "a\nb\nc\n");
+      Store store (path_, 3);
+      c.change ();
+      g_signal_emit_by_name (store.file, "storage-changed");
+      EXPECT_EQ (store.lines (), c.expected) << c.what;
+      EXPECT_EQ (store.lines (), read_fresh (path_, 3)) << c.what;
+      /* And from there on, as the file goes on growing. */
+      append ("e\n") ();
+      g_signal_emit_by_name (store.file, "storage-changed");
+      EXPECT_EQ (store.lines (), read_fresh (path_, 3)) << c.what;
+    }
+}
+
+/* The watch tells of other processes' lines, where the lines really are and
+ * within a second, and never of the store's own appends. Spawned, not
+ * forked: the file monitor runs a thread. */
+TEST_F (InputHistoryFileTest, TheWatchSeesOtherProcessesOnly)
+{
+  const std::string real = dir_ + "/real/history", link = dir_ + "/link", deep = dir_ + "/d/history";
+  ASSERT_EQ (g_mkdir ((dir_ + "/real").c_str (), 0700), 0);
+  ASSERT_EQ (symlink ("real/history", link.c_str ()), 0);
+  const char *append = "printf 'theirs\\n' >> \"$0\"";
+  const char *remake = "mkdir \"${0%/*}\" && printf 'theirs\\n' >> \"$0\"";
+  const struct
+  {
+    const char *what;
+    std::string store_path, written_path;
+    const char *before, *script; /* BEFORE runs while the store looks on */
+  } cases[] = {
+    { "the same file", path_, path_, nullptr, append },
+    { "a symbolic link to it", link, real, nullptr, append },
+    { "its directory removed and made again", deep, deep, "rm -rf \"${0%/*}\"", remake },
+  };
+  for (const auto &c : cases)
+    {
+      Store store (c.store_path);
+      int notices = 0;
+      g_signal_connect_swapped (store.file, "storage-changed", G_CALLBACK (+[] (int *n) { ++*n; }), &notices);
+      const auto run_loop_until = [] (const std::function<bool ()> &done, gint64 usec) {
+        const gint64 deadline = g_get_monotonic_time () + usec;
+        while (!done () && g_get_monotonic_time () < deadline)
+          if (!g_main_context_iteration (nullptr, FALSE))
+            g_usleep (10000);
+      };
+      run_loop_until ([] { return false; }, G_USEC_PER_SEC / 10); /* the watch starts */
+      store.append ("mine");
+      run_loop_until ([] { return false; }, G_USEC_PER_SEC * 3 / 10);
+      EXPECT_EQ (notices, 0) << c.what;
+
+      for (const char *script : { c.before, c.script })
+        {
+          const char *argv[] = { "/bin/sh", "-c", script, c.written_path.c_str (), nullptr };
+          ASSERT_TRUE (script == nullptr
+                       || g_spawn_sync (nullptr, const_cast<char **> (argv), nullptr, G_SPAWN_DEFAULT, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr, nullptr));
+          run_loop_until ([] { return false; }, G_USEC_PER_SEC * 3 / 10);
+        }
+      const Lines expected = c.before != nullptr ? Lines ({ "theirs" }) : Lines ({ "mine", "theirs" });
+      const auto shows_theirs = [&] { return store.lines () == expected; };
+      run_loop_until (shows_theirs, G_USEC_PER_SEC * 7 / 10);
+      EXPECT_TRUE (shows_theirs ()) << c.what;
+      EXPECT_GE (notices, 1) << c.what;
+    }
+}
+
 /* Flush's error: domain and code of what failed, a message that names it
  * and the file as it can be shown (valid UTF-8 whatever the path's bytes),
  * and so are the lines logged. */

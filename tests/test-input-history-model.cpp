@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-test.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,6 +42,51 @@ io_over (Storage *storage)
     lines.emplace_back (line);
   };
   return VONTLE_INPUT_HISTORY_IO (vontle_input_history_callback_io_new (append, read_storage, storage, nullptr));
+}
+
+/* The same storage behind a reader/writer that reports changes made
+ * behind the history's back, as the file store does. */
+struct _LiveStore
+{
+  GObject parent_instance;
+  Storage *storage;
+};
+G_DECLARE_FINAL_TYPE (LiveStore, live_store, TEST, LIVE_STORE, GObject)
+
+void
+live_store_io_init (VontleInputHistoryIOInterface *iface)
+{
+  iface->append = [] (VontleInputHistoryIO *io, const char *line) {
+    std::erase (TEST_LIVE_STORE (io)->storage->lines, std::string (line));
+    TEST_LIVE_STORE (io)->storage->lines.emplace_back (line);
+  };
+  iface->read = [] (VontleInputHistoryIO *io) {
+    g_auto (GStrv) lines = read_storage (TEST_LIVE_STORE (io)->storage);
+    VontleList *list = vontle_list_new_with_free (g_free);
+    for (char **line = lines; *line != nullptr; line++)
+      vontle_list_append (list, g_strdup (*line));
+    return list;
+  };
+}
+
+void
+live_store_live_init (VontleInputHistoryLiveIOInterface * /*iface*/)
+{
+}
+
+G_DEFINE_TYPE_WITH_CODE (LiveStore, live_store, G_TYPE_OBJECT,
+                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_IO, live_store_io_init)
+                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_LIVE_IO, live_store_live_init))
+
+void live_store_class_init (LiveStoreClass * /*klass*/) {}
+void live_store_init (LiveStore * /*store*/) {}
+
+VontleInputHistoryIO *
+live_io_over (Storage *storage)
+{
+  auto *store = TEST_LIVE_STORE (g_object_new (live_store_get_type (), nullptr));
+  store->storage = storage;
+  return VONTLE_INPUT_HISTORY_IO (store);
 }
 
 /* What a list view knows: only what items-changed told it. */
@@ -128,7 +174,7 @@ TEST_F (HistoryModelTest, ItemsChangedTellsEveryChangeInTheSmallestTerms)
         vontle_input_history_reset (h);
       },
       /* The reload's emptying is told before the nested append. */
-      { { 0, 4, 4 }, { 0, 4, 0 }, { 0, 0, 1 }, { 1, 0, 4 }, { 0, 5, 5 } } },
+      { { 4, 0, 1 }, { 0, 1, 0 }, { 0, 4, 0 }, { 0, 0, 1 }, { 1, 0, 4 }, { 0, 5, 5 } } },
     { "lent list edited, and reported",
       [] (auto *h, auto &, auto &) {
         vontle_list_append (vontle_input_history_list (h), g_strdup ("p"));
@@ -150,6 +196,99 @@ TEST_F (HistoryModelTest, ItemsChangedTellsEveryChangeInTheSmallestTerms)
       EXPECT_EQ (mirror.items, newest_first (history)) << c.what;
       EXPECT_EQ (items_of (G_LIST_MODEL (model)), mirror.items) << c.what;
     }
+}
+
+/* A reload that another process caused is told as the insertions and
+ * removals it consists of, so that the items of entries that stay are the
+ * same objects, at their new places. */
+TEST_F (HistoryModelTest, ReloadKeepsTheItemsOfEntriesThatStay)
+{
+  Lines many;
+  for (int i = 0; i < 70; i++)
+    many.push_back ("n" + std::to_string (i));
+  const struct
+  {
+    const char *what;
+    Lines after; /* oldest first */
+    std::vector<Change> expected;
+    Lines kept; /* newest first */
+  } cases[] = {
+    { "a foreign line at the cap", { "b", "c", "d", "e", "f" }, { { 4, 1, 0 }, { 0, 0, 1 } }, { "e", "d", "c", "b" } },
+    { "a repeated middle line", { "a", "b", "d", "e", "c" }, { { 2, 1, 0 }, { 0, 0, 1 } }, { "e", "d", "b", "a" } },
+    { "an insertion in front of items", { "a", "x", "b", "c", "d", "e" }, { { 4, 0, 1 } },
+      { "e", "d", "c", "b", "a" } },
+    { "removals and insertions apart", { "c", "x", "d", "e", "f", "g" }, { { 3, 2, 0 }, { 2, 0, 1 }, { 0, 0, 2 } },
+      { "e", "d", "c" } },
+    { "too many changes: one replacement", many, { { 0, 5, 70 } }, {} },
+  };
+  for (const auto &c : cases)
+    {
+      Storage storage { { "a", "b", "c", "d", "e" }, nullptr };
+      g_autoptr (VontleInputHistoryIO) io = io_over (&storage);
+      g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
+      g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+      auto *list = G_LIST_MODEL (model);
+      std::vector<GObject *> held;
+      for (guint i = 0; i < g_list_model_get_n_items (list); i++)
+        held.push_back (G_OBJECT (g_list_model_get_item (list, i)));
+      Mirror mirror { newest_first (history), {} };
+      g_signal_connect (model, "items-changed", G_CALLBACK (Mirror::on_items_changed), &mirror);
+
+      storage.lines = c.after;
+      vontle_input_history_reset (history);
+      EXPECT_EQ (mirror.changes, c.expected) << c.what;
+      EXPECT_EQ (mirror.items, newest_first (history)) << c.what;
+      EXPECT_EQ (items_of (list), mirror.items) << c.what;
+      Lines kept;
+      for (guint i = 0; i < g_list_model_get_n_items (list); i++)
+        {
+          g_autoptr (GObject) item = G_OBJECT (g_list_model_get_item (list, i));
+          if (std::find (held.begin (), held.end (), item) != held.end ())
+            kept.emplace_back (vontle_input_history_entry_get_text (VONTLE_INPUT_HISTORY_ENTRY (item)));
+        }
+      EXPECT_EQ (kept, c.kept) << c.what;
+      std::for_each (held.begin (), held.end (), g_object_unref);
+    }
+}
+
+/* A reader/writer that looks at the model while the history reloads sees
+ * the entries as they were, whole: the count and the items agree. */
+TEST_F (HistoryModelTest, AnswersDuringAReloadAgreeWithEachOther)
+{
+  Storage storage { { "a", "b", "c" }, nullptr };
+  g_autoptr (VontleInputHistoryIO) io = io_over (&storage);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
+  g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+  Lines seen;
+  storage.lines.emplace_back ("d");
+  storage.during_read = [&] { seen = items_of (G_LIST_MODEL (model)); };
+  vontle_input_history_reset (history);
+  EXPECT_EQ (seen, Lines ({ "c", "b", "a" }));
+  EXPECT_EQ (items_of (G_LIST_MODEL (model)), Lines ({ "d", "c", "b", "a" }));
+}
+
+/* The model keeps an item only while someone holds it: dropped, it is
+ * freed and made anew when asked for; held, it is the same object, also
+ * past the model's end. */
+TEST_F (HistoryModelTest, ItemsLiveOnlyWhileHeld)
+{
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (nullptr);
+  for (const char *line : { "a", "b", "c" })
+    vontle_input_history_append (history, line);
+  auto *model = vontle_input_history_model_new (history);
+  auto *list = G_LIST_MODEL (model);
+  gpointer dropped = g_list_model_get_item (list, 1);
+  g_object_add_weak_pointer (G_OBJECT (dropped), &dropped);
+  g_object_unref (dropped);
+  EXPECT_EQ (dropped, nullptr) << "kept after its last holder let go";
+
+  g_autoptr (GObject) held = G_OBJECT (g_list_model_get_item (list, 1));
+  vontle_input_history_append (history, "d"); /* moves it to index 2 */
+  g_autoptr (GObject) again = G_OBJECT (g_list_model_get_item (list, 2));
+  EXPECT_EQ (again, held);
+  EXPECT_EQ (items_of (list), Lines ({ "d", "c", "b", "a" }));
+  g_object_unref (model);
+  EXPECT_STREQ (vontle_input_history_entry_get_text (VONTLE_INPUT_HISTORY_ENTRY (held)), "b");
 }
 
 TEST_F (HistoryModelTest, AnswersAsAListModelAndRefusesWhatIsNone)
@@ -191,7 +330,7 @@ TEST_F (HistoryModelTest, AnswersAsAListModelAndRefusesWhatIsNone)
 TEST_F (HistoryModelTest, StorageChangedDuringAWalkWaitsForItsEnd)
 {
   Storage storage { { "make", "ls", "make install" }, nullptr };
-  g_autoptr (VontleInputHistoryIO) io = io_over (&storage);
+  g_autoptr (VontleInputHistoryIO) io = live_io_over (&storage);
   g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
   g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
 
@@ -214,6 +353,38 @@ TEST_F (HistoryModelTest, StorageChangedDuringAWalkWaitsForItsEnd)
   storage.lines.emplace_back ("exit");
   g_signal_emit_by_name (io, "storage-changed");
   EXPECT_EQ (g_list_model_get_n_items (G_LIST_MODEL (model)), 5U);
+}
+
+/* A walk that goes on for longer than the reload's checks is not reset
+ * under the user; once it rests, the reload lets it go on from its entry:
+ * Up gives the next older match, Down passes the new line on its way back
+ * to the typed text. */
+TEST_F (HistoryModelTest, ARestingWalkGoesOnOverLinesAddedMeanwhile)
+{
+  Storage storage { { "make a", "ls", "make b", "make c" }, nullptr };
+  g_autoptr (VontleInputHistoryIO) io = live_io_over (&storage);
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
+  g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+  auto *list = G_LIST_MODEL (model);
+  auto run_loop_until = [] (const std::function<bool ()> &done, gint64 usec) {
+    const gint64 deadline = g_get_monotonic_time () + usec;
+    while (!done () && g_get_monotonic_time () < deadline)
+      if (!g_main_context_iteration (nullptr, FALSE))
+        g_usleep (20000);
+  };
+
+  EXPECT_STREQ (vontle_input_history_previous (history, "ma"), "make c");
+  storage.lines.emplace_back ("make d");
+  g_signal_emit_by_name (io, "storage-changed");
+  run_loop_until ([] { return false; }, G_USEC_PER_SEC * 12 / 10);
+  EXPECT_EQ (g_list_model_get_n_items (list), 4U) << "reloaded during the walk";
+  EXPECT_STREQ (vontle_input_history_previous (history, "make c"), "make b");
+
+  run_loop_until ([&] { return g_list_model_get_n_items (list) == 5; }, 8 * G_USEC_PER_SEC);
+  ASSERT_EQ (g_list_model_get_n_items (list), 5U);
+  EXPECT_STREQ (vontle_input_history_previous (history, "make b"), "make a");
+  for (const char *expected : { "make b", "make c", "make d", "ma" })
+    EXPECT_STREQ (vontle_input_history_next (history, "make"), expected);
 }
 
 /* Another process appends to the file, through a directory that did not

@@ -104,9 +104,10 @@ G_BEGIN_DECLS
  * way, once until it can be read again, and the history then holds the
  * lines that it held before.
  *
- * The store watches its file (a #GFileMonitor; through the nearest existing
- * directory while the file's own does not exist yet) and emits
- * [signal@Vontle.InputHistoryIO::storage-changed] when another process
+ * The store watches its file (a #GFileMonitor on the file a symbolic link
+ * leads to; through the nearest existing directory while the file's own
+ * does not exist, also after it was removed) and emits
+ * [signal@Vontle.InputHistoryLiveIO::storage-changed] when another process
  * changed it, so that a history over it, and a
  * [class@Vontle.InputHistoryModel] over that, follow within a second or so.
  * The watch runs in the thread-default main context of the thread that made

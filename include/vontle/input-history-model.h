@@ -89,10 +89,13 @@ const char *vontle_input_history_entry_get_text (VontleInputHistoryEntry *entry)
  * and after. A step of the walk changes nothing. With a
  * [class@Vontle.InputHistoryFile] as reader/writer, lines that other
  * processes append show while the main loop runs (see
- * [signal@Vontle.InputHistoryIO::storage-changed]).
+ * [signal@Vontle.InputHistoryLiveIO::storage-changed]).
  *
- * Items are made when first asked for and kept until their entry leaves the
- * history: a model over many entries costs a pointer per entry until then.
+ * Items are made when first asked for and kept only while someone holds
+ * them (a row on screen, a selection, a filter): a model costs a pointer
+ * per entry, and the memory of items comes back once nobody holds them. An
+ * item held across a change stays the item of its entry, at the entry's new
+ * place.
  */
 
 /**

@@ -50,6 +50,12 @@ public:
   void clear ();
 
   [[nodiscard]] size_t size () const { return live_; }
+  [[nodiscard]] bool
+  contains (std::string_view text) const
+  {
+    const Key key { text.data (), text.size () };
+    return g_hash_table_contains (index_.get (), &key);
+  }
 
   /* Visits the entries, oldest first, each as a view of its text, which is
    * NUL-terminated too. */

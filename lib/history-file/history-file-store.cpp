@@ -35,6 +35,12 @@ void
 add_entry (std::string_view entry, void *data)
 {
   auto *store = static_cast<Store *> (data);
+  if (store->appended != nullptr)
+    {
+      const gboolean seen = store->entries.contains (entry);
+      g_array_append_val (store->appended_seen, seen);
+      g_ptr_array_add (store->appended, g_strndup (entry.data (), entry.size ()));
+    }
   store->entries.add (entry, store->max_entries);
 }
 
@@ -399,6 +405,7 @@ queue_line (Store &store, const char *line)
 void
 set_max_entries (Store &store, guint max_entries)
 {
+  store.read_whole = false;
   store.max_entries = max_entries;
   store.entries.trim (max_entries);
   store.mark.forget ();
@@ -420,7 +427,37 @@ read_entries (Store &store)
       report_skipped (store);
       report_read (store, error);
     }
+  store.read_whole = store.path != nullptr && store.pending_count () == 0 && store.mark.known ();
+  store.read_count = store.entries.size ();
   return entries_with_pending (store);
+}
+
+bool
+read_appended (Store &store, size_t held, GPtrArray *lines, GArray *seen)
+{
+  if (!store.read_whole || held != store.read_count || store.pending_count () > 0)
+    return false;
+  struct stat st;
+  if (stat (store.path, &st) != 0)
+    return false;
+  if (store.mark.unchanged (st))
+    return true;
+  Fd fd;
+  g_autoptr (GError) error = nullptr;
+  if (!open_locked (store.path, Access::read, append_patience, fd, &st, &error)
+      || store.mark.resume_point (fd.get (), st) < 0)
+    return false;
+  store.appended = lines;
+  store.appended_seen = seen;
+  const bool parsed = catch_up (store, fd.get (), false, &error);
+  store.appended = nullptr;
+  store.appended_seen = nullptr;
+  fd.reset ();
+  report_skipped (store);
+  report_read (store, error);
+  store.read_whole = parsed;
+  store.read_count = store.entries.size ();
+  return parsed;
 }
 
 bool
@@ -429,6 +466,7 @@ write_pending (Store &store, const Patience &patience, size_t *written, GError *
   *written = 0;
   if (store.pending_count () == 0)
     return true;
+  store.read_whole = false;
   if (store.path == nullptr)
     {
       g_set_error_literal (error, G_IO_ERROR, G_IO_ERROR_INVALID_ARGUMENT,

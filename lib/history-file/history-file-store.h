@@ -54,6 +54,14 @@ struct Store
   size_t rewrite_backoff_appends = 0; /* appends between tries of a failing rewrite */
   size_t appends_before_rewrite = 0;  /* appends before the next try */
   gint64 lock_given_up_usec = 0; /* when an append last gave up on the lock */
+  /* The entries are what the last read returned (no pending lines then, and
+   * no parse since but read_appended's), READ_COUNT of them. */
+  bool read_whole = false;
+  size_t read_count = 0;
+  /* While read_appended parses: each entry parsed, copied (GPtrArray of
+   * strings), and whether it was an entry before (GArray of gboolean). */
+  GPtrArray *appended = nullptr;
+  GArray *appended_seen = nullptr;
   FailureLatch reading, writing, rewriting, syncing;
 };
 
@@ -69,6 +77,14 @@ void set_max_entries (Store &store, guint max_entries);
  * followed by the pending lines: as the history would hold them after
  * appending those. Null when there are none. */
 VontleList *read_entries (Store &store);
+
+/* When the file has only grown since the last read_entries, whose result a
+ * history of HELD entries holds: parses the new bytes alone, adds each
+ * entry parsed to LINES (new strings) and to SEEN whether it was an entry
+ * before, and returns true. Those lines appended in order to what that read
+ * returned, each once at its newest place and at most max-entries, are what
+ * read_entries would give now. False when a full read is needed. */
+bool read_appended (Store &store, size_t held, GPtrArray *lines, GArray *seen);
 
 /* Writes the pending lines, waiting for the lock as PATIENCE says; then,
  * still under the lock, parses what the file gained and shortens it when it

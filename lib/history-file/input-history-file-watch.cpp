@@ -42,7 +42,6 @@ private:
       return G_SOURCE_REMOVE;
     /* Made here, not with the store: the first GFile of a process loads
      * GIO's modules, a cost for the loop to pay, not every store. */
-    watch->file_ = g_file_new_for_path (watch->path_);
     watch->arm ();
     /* What changed before the monitor was there. */
     watch->changed_ (watch->data_);
@@ -74,6 +73,11 @@ private:
   arm ()
   {
     drop_monitor ();
+    /* A history kept behind a symbolic link (dotfile setups) changes where
+     * the link leads: the monitor of a name sees only its own directory. */
+    g_autofree char *target = link_target (path_);
+    g_clear_object (&file_);
+    file_ = g_file_new_for_path (target);
     g_autoptr (GFile) directory = g_file_get_parent (file_);
     on_file_ = directory == nullptr || g_file_query_exists (directory, nullptr);
     while (!on_file_ && directory != nullptr && !g_file_query_exists (directory, nullptr))
@@ -92,17 +96,48 @@ private:
       g_signal_connect (monitor_, "changed", G_CALLBACK (on_event), this);
   }
 
+  [[nodiscard]] bool
+  directory_exists () const
+  {
+    g_autoptr (GFile) directory = g_file_get_parent (file_);
+    return directory == nullptr || g_file_query_exists (directory, nullptr);
+  }
+
+  /* Where PATH leads through symbolic links in its last component, as far
+   * as they lead (a link may point at a file not made yet). */
+  static char *
+  link_target (const char *path)
+  {
+    constexpr int max_links = 40;
+    char *current = g_strdup (path);
+    for (int i = 0; i < max_links; i++)
+      {
+        g_autofree char *next = g_file_read_link (current, nullptr);
+        if (next == nullptr)
+          break;
+        g_autofree char *directory = g_path_get_dirname (current);
+        g_free (current);
+        current = g_canonicalize_filename (next, directory);
+      }
+    return current;
+  }
+
   static void
   on_event (GFileMonitor * /*monitor*/, GFile * /*child*/, GFile * /*other*/, GFileMonitorEvent /*event*/,
             gpointer self)
   {
     auto *watch = static_cast<FileWatch *> (self);
-    if (!watch->on_file_)
+    /* Something appeared on the way (perhaps the file's directory), or the
+     * directory went: GLib would look for it again only every few seconds,
+     * so the nearest directory that exists is watched meanwhile. */
+    if (!watch->on_file_ || !watch->directory_exists ())
       {
-        /* Something appeared on the way: perhaps the file's directory. */
         watch->arm ();
         if (!watch->on_file_)
-          return;
+          {
+            watch->changed_ (watch->data_);
+            return;
+          }
       }
     watch->changed_ (watch->data_);
   }

@@ -2,7 +2,7 @@
 /* The history file store as a GObject: its properties, the reader/writer
  * interface, flush and the constructors. The work on the file is done in
  * history-file-store.cpp and the units it builds on. */
-#include "vontle-private.h"
+#include "input-history-private.h"
 
 #include "history-file-store.h"
 #include "input-history-file-watch.h"
@@ -29,6 +29,7 @@ namespace vontle::history_file {
 namespace {
 
 void io_init (VontleInputHistoryIOInterface *iface);
+void live_io_init (VontleInputHistoryLiveIOInterface * /*iface*/) {}
 
 } // namespace
 
@@ -36,7 +37,9 @@ void io_init (VontleInputHistoryIOInterface *iface);
 
 G_DEFINE_TYPE_WITH_CODE (VontleInputHistoryFile, vontle_input_history_file, G_TYPE_OBJECT,
                          G_ADD_PRIVATE (VontleInputHistoryFile)
-                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_IO, vontle::history_file::io_init))
+                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_IO, vontle::history_file::io_init)
+                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_LIVE_IO,
+                                                vontle::history_file::live_io_init))
 
 namespace vontle::history_file {
 
@@ -276,7 +279,7 @@ vontle_input_history_file_new_for_application (const char *application_id)
       || !VONTLE_CHECK (strcmp (application_id, ".") != 0 && strcmp (application_id, "..") != 0))
     return nullptr;
   /* History is state: worth keeping, not worth carrying to another machine. */
-  g_autofree char *base = vontle_get_xdg_path (VONTLE_XDG_STATE);
+  g_autofree char *base = vontle::user_state_dir ();
   g_autofree char *path = g_build_filename (base, application_id, "history", nullptr);
   return vontle_input_history_file_new (path);
 }
@@ -301,4 +304,13 @@ vontle_input_history_file_flush (VontleInputHistoryFile *file, GError **error)
   g_propagate_prefixed_error (error, g_steal_pointer (&failure), "Failed to write %zu pending line(s) of the history: ",
                               store_of (file).pending_count ());
   return FALSE;
+}
+
+bool
+vontle::input_history_file_read_appended (VontleInputHistoryFile *file, size_t held, GPtrArray *lines, GArray *seen,
+                                          guint *max)
+{
+  auto &store = vontle::history_file::store_of (file);
+  *max = store.max_entries;
+  return store.path != nullptr && vontle::history_file::read_appended (store, held, lines, seen);
 }
