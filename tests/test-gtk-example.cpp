@@ -92,6 +92,15 @@ find (GtkWidget *widget, const char *name)
   return nullptr;
 }
 
+bool
+triggered_by (GtkShortcutTrigger *trigger, GtkShortcutTrigger *key)
+{
+  if (GTK_IS_ALTERNATIVE_TRIGGER (trigger)) /* Tab|KP_Tab */
+    return triggered_by (gtk_alternative_trigger_get_first (GTK_ALTERNATIVE_TRIGGER (trigger)), key)
+           || triggered_by (gtk_alternative_trigger_get_second (GTK_ALTERNATIVE_TRIGGER (trigger)), key);
+  return gtk_shortcut_trigger_equal (trigger, key);
+}
+
 /* A key press as the widget's shortcut controllers see it: the action
  * bound to the key runs on the widget, as GTK runs it on a matching event. */
 bool
@@ -108,7 +117,7 @@ press (GtkWidget *widget, guint keyval)
         {
           g_autoptr (GtkShortcut) shortcut
             = GTK_SHORTCUT (g_list_model_get_item (G_LIST_MODEL (controller), j));
-          if (gtk_shortcut_trigger_equal (gtk_shortcut_get_trigger (shortcut), key))
+          if (triggered_by (gtk_shortcut_get_trigger (shortcut), key))
             return gtk_shortcut_action_activate (gtk_shortcut_get_action (shortcut),
                                                  GTK_SHORTCUT_ACTION_EXCLUSIVE, widget,
                                                  gtk_shortcut_get_arguments (shortcut));
@@ -255,6 +264,20 @@ protected:
       }
     return rows;
   }
+
+  /* The keyboard's way into the list: Home, then Down; the row that has
+   * the focus. */
+  GtkWidget *FocusRow (guint position)
+  {
+    GtkWidget *list = Widget ("history-list");
+    gtk_widget_grab_focus (list);
+    EXPECT_TRUE (press (list, GDK_KEY_Home));
+    for (guint i = 0; i < position; i++)
+      EXPECT_TRUE (press (list, GDK_KEY_Down));
+    return gtk_window_get_focus (window);
+  }
+
+  bool FocusIn (const char *name) { return gtk_widget_is_ancestor (gtk_window_get_focus (window), Widget (name)); }
 
   /* ------------------------------------------------ the template page -- */
 
@@ -410,6 +433,103 @@ TEST_F (GtkExampleTest, LinesOfAnotherInstanceShowLive)
                                nullptr, nullptr, nullptr, nullptr, nullptr));
     EXPECT_TRUE (spin_until ([&] { return HistoryRows () == Rows { "ls -l", "make" }; }));
     EXPECT_EQ (Label ("walk-status"), "2 earlier commands");
+  });
+}
+
+/* Enter on a row, a click and a double click walk to the row's line and
+ * give the entry the focus; a row only moved to is unmarked on coming back
+ * to the page. */
+TEST_F (GtkExampleTest, ActivatingARowWalksToItsLine)
+{
+  Session ([&] {
+    for (const char *line : { "git status", "ls", "git commit", "git log" })
+      Enter (line);
+    const std::function<void (GtkWidget *)> ways[] = {
+      [] (GtkWidget *row) { EXPECT_TRUE (press (row, GDK_KEY_Return)); },
+      [] (GtkWidget *row) { /* the row's own click gesture */
+        g_autoptr (GListModel) gestures = gtk_widget_observe_controllers (gtk_widget_get_first_child (row));
+        g_autoptr (GObject) click = G_OBJECT (g_list_model_get_item (gestures, 0));
+        g_signal_emit_by_name (click, "released", 1, 4.0, 4.0);
+      },
+      [&] (GtkWidget *row) { /* GTK's second press: activation, then the row takes the focus */
+        g_signal_emit_by_name (Widget ("history-list"), "activate", 1u);
+        gtk_widget_grab_focus (row);
+      },
+    };
+    for (const auto &activate : ways)
+      {
+        Type ("git");
+        activate (FocusRow (1));
+        EXPECT_TRUE (spin_until ([&] { return FocusIn ("command-entry"); }));
+        EXPECT_EQ (EntryText (), "git commit");
+        EXPECT_EQ (HistoryRows (), (Rows { "git log", "*git commit", "git status" }));
+        ASSERT_TRUE (press (Entry (), GDK_KEY_Up));
+        EXPECT_EQ (EntryText (), "git status");
+        ASSERT_TRUE (press (Entry (), GDK_KEY_Escape));
+        EXPECT_EQ (EntryText (), "git");
+      }
+    FocusRow (2);
+    ASSERT_TRUE (Accel ("<Alt>2"));
+    ASSERT_TRUE (Accel ("<Alt>1"));
+    EXPECT_EQ (HistoryRows (), (Rows { "git log", "git commit", "git status" }));
+  });
+}
+
+/* Another instance's line at the cap, where the oldest line leaves as the
+ * new one comes: the user moving through the list stays on the row. */
+TEST_F (GtkExampleTest, AForeignLineAtTheCapKeepsFocusAndSelectionInTheList)
+{
+  g_autofree char *path = example_state_file (EXAMPLE_APPLICATION_ID, "history");
+  g_autofree char *dir = g_path_get_dirname (path);
+  g_mkdir_with_parents (dir, 0700);
+  {
+    std::ofstream file (path);
+    for (int i = 0; i < 1000; i++)
+      file << "echo " << i << "\n";
+  }
+  Session ([&] {
+    FocusRow (2);
+    ASSERT_EQ (HistoryRows ()[2], "*echo 997");
+    const char *argv[] = { "/bin/sh", "-c", "printf 'ls -l\\n' >> \"$0\"", path, nullptr };
+    ASSERT_TRUE (g_spawn_sync (nullptr, const_cast<char **> (argv), nullptr, G_SPAWN_DEFAULT, nullptr,
+                               nullptr, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE (spin_until ([&] { return HistoryRows ()[0] == "ls -l"; }));
+    EXPECT_EQ (HistoryRows ()[3], "*echo 997");
+    EXPECT_TRUE (FocusIn ("history-list"));
+    EXPECT_EQ (HistoryRows ().back (), "echo 1");
+  });
+}
+
+/* Ctrl+N: a second window on the same history, each showing the other's lines. */
+TEST_F (GtkExampleTest, TwoWindowsShowEachOthersLines)
+{
+  Session ([&] {
+    ASSERT_TRUE (Accel ("<Control>n"));
+    GtkWindow *first = window, *second = nullptr;
+    for (GList *l = gtk_application_get_windows (GTK_APPLICATION (app)); l != nullptr; l = l->next)
+      if (l->data != first)
+        second = GTK_WINDOW (l->data);
+    ASSERT_NE (second, nullptr);
+    Enter ("make");
+    window = second;
+    EXPECT_TRUE (spin_until ([&] { return HistoryRows () == Rows { "make" }; }));
+    Enter ("ls");
+    window = first;
+    EXPECT_TRUE (spin_until ([&] { return HistoryRows () == Rows { "ls", "make" }; }));
+  });
+}
+
+/* Tab goes from a variable's field to the next one's. */
+TEST_F (GtkExampleTest, TabMovesFromFieldToField)
+{
+  Session ([&] {
+    ASSERT_TRUE (Accel ("<Alt>2"));
+    gtk_widget_grab_focus (GTK_WIDGET (RowEntry ("customer")));
+    for (const char *next : { "order-id", "date", "sender" })
+      {
+        ASSERT_TRUE (press (GTK_WIDGET (window), GDK_KEY_Tab));
+        EXPECT_TRUE (gtk_widget_is_ancestor (gtk_window_get_focus (window), GTK_WIDGET (RowEntry (next)))) << next;
+      }
   });
 }
 

@@ -26,8 +26,18 @@ quit (GSimpleAction *action, GVariant *parameter, gpointer user_data)
     }
 }
 
+/* Another window on the same history: each has its walk of its own and
+ * shows the lines entered in the others as they are entered. */
+static void
+new_window (GSimpleAction *action, GVariant *parameter, gpointer user_data)
+{
+  (void) action, (void) parameter;
+  gtk_window_present (GTK_WINDOW (example_window_new (EXAMPLE_APPLICATION (user_data))));
+}
+
 static const GActionEntry application_actions[] = {
   { "quit", quit, NULL, NULL, NULL, { 0 } },
+  { "new-window", new_window, NULL, NULL, NULL, { 0 } },
 };
 
 static void
@@ -35,6 +45,7 @@ set_accels (GtkApplication *application)
 {
   static const struct { const char *action; const char *accels[2]; } accels[] = {
     { "app.quit", { "<Control>q", NULL } },
+    { "app.new-window", { "<Control>n", NULL } },
     { "win.open", { "<Control>o", NULL } },
     { "win.save-and-open", { "<Control>s", NULL } },
     { "win.show-help-overlay", { "<Control>question", NULL } },
@@ -52,6 +63,7 @@ example_application_startup (GApplication *application)
   g_action_map_add_action_entries (G_ACTION_MAP (application), application_actions,
                                    G_N_ELEMENTS (application_actions), application);
   set_accels (GTK_APPLICATION (application));
+  gtk_window_set_default_icon_name (EXAMPLE_APPLICATION_ID);
 }
 
 static gboolean
