@@ -640,6 +640,10 @@ TEST_F (GtkExampleTest, AnOpenedFileBecomesTheBase)
     g_application_open (G_APPLICATION (app), &binary, 1, "");
     ASSERT_TRUE (spin_until ([&] { return Label ("status") == bad + " is not text"; }));
     EXPECT_EQ (FormRows (), (Rows { "name" }));
+
+    GFile *two[] = { file, binary }; /* a window each */
+    g_application_open (G_APPLICATION (app), two, 2, "");
+    EXPECT_EQ (g_list_length (gtk_application_get_windows (GTK_APPLICATION (app))), 2u);
   });
 }
 

@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
-/* The application: keyboard accelerators, one window, files from the
- * command line opened as templates, and --screenshot for a headless run. */
+/* The application: keyboard accelerators, a window and more on Ctrl+N,
+ * files from the command line opened as templates, one a window, and
+ * --screenshot for a headless run. */
 #include "example.h"
 
 struct _ExampleApplication
@@ -109,8 +110,16 @@ example_application_open (GApplication *application, GFile **files, int n_files,
   (void) hint;
   ExampleApplication *self = EXAMPLE_APPLICATION (application);
   ExampleWindow *window = window_of (self);
+  /* One template a window: the first in the window in use, each other one
+   * in a new window, as a file manager passes several. */
+  for (int i = 1; i < n_files; i++)
+    {
+      ExampleWindow *other = example_window_new (self);
+      example_window_load_template (other, files[i]);
+      gtk_window_present (GTK_WINDOW (other));
+    }
   if (n_files > 0)
-    example_window_load_template (window, files[0]); /* one template at a time */
+    example_window_load_template (window, files[0]);
   present (self, window);
 }
 
