@@ -54,6 +54,16 @@ update_status (ExampleCommandPane *self)
   gtk_label_set_text (self->status, status);
 }
 
+/* Where LINE is listed, or GTK_INVALID_LIST_POSITION. */
+static guint
+position_of (ExampleCommandPane *self, const char *line)
+{
+  for (guint i = 0; i < g_list_model_get_n_items (self->matches); i++)
+    if (g_strcmp0 (item_text (self->matches, i), line) == 0)
+      return i;
+  return GTK_INVALID_LIST_POSITION;
+}
+
 /* Shows the lines that start with the prefix in use and selects the one the
  * walk stands on. */
 static void
@@ -61,13 +71,7 @@ mark_list (ExampleCommandPane *self)
 {
   const char *text = gtk_editable_get_text (GTK_EDITABLE (self->entry));
   gtk_string_filter_set_search (self->filter, self->typed != NULL ? self->typed : text);
-  guint selected = GTK_INVALID_LIST_POSITION;
-  for (guint i = 0; self->typed != NULL && i < g_list_model_get_n_items (self->matches); i++)
-    if (g_strcmp0 (item_text (self->matches, i), text) == 0)
-      {
-        selected = i;
-        break;
-      }
+  guint selected = self->typed != NULL ? position_of (self, text) : GTK_INVALID_LIST_POSITION;
   gtk_single_selection_set_selected (self->selection, selected);
   if (selected != GTK_INVALID_LIST_POSITION)
     gtk_widget_activate_action (GTK_WIDGET (self->list), "list.scroll-to-item", "u", selected);
@@ -130,8 +134,8 @@ focus_in_list (ExampleCommandPane *self)
  * view see a change. A change that keeps the selected entry's item object
  * keeps the selection and the focused row; one that brings new items for
  * the same lines (a reload reported as a replacement of the whole list)
- * leaves no selection, and the focus on a row that has left the window,
- * from where the next arrow key sends it to the first field, the entry. */
+ * leaves no selection, and the window's focus on a row widget that has
+ * left the list. */
 static void
 note_place (ExampleCommandPane *self)
 {
@@ -166,14 +170,12 @@ restore_place (ExampleCommandPane *self)
   g_autofree char *place = g_steal_pointer (&self->place);
   if (place == NULL || gtk_single_selection_get_selected (self->selection) != GTK_INVALID_LIST_POSITION)
     return;
-  for (guint i = 0; i < g_list_model_get_n_items (self->matches); i++)
-    if (g_strcmp0 (item_text (self->matches, i), place) == 0)
-      {
-        gtk_single_selection_set_selected (self->selection, i);
-        if (self->row_had_focus && !focus_in_list (self))
-          focus_row (self, i);
-        return;
-      }
+  guint position = position_of (self, place);
+  if (position == GTK_INVALID_LIST_POSITION)
+    return;
+  gtk_single_selection_set_selected (self->selection, position);
+  if (self->row_had_focus && !focus_in_list (self))
+    focus_row (self, position);
 }
 
 /* ------------------------------------------------------------ the walk -- */
