@@ -64,6 +64,19 @@ read_file (const std::string &name)
   return g_file_get_contents (name.c_str (), &contents, nullptr, nullptr) ? contents : "";
 }
 
+/* The example's history file, holding N lines "echo I % PERIOD"; its path. */
+std::string
+write_history (int n, int period)
+{
+  g_autofree char *path = example_state_file (EXAMPLE_APPLICATION_ID, "history");
+  g_autofree char *dir = g_path_get_dirname (path);
+  g_mkdir_with_parents (dir, 0700);
+  std::ofstream file (path);
+  for (int i = 0; i < n; i++)
+    file << "echo " << i % period << "\n";
+  return path;
+}
+
 /* Runs the main loop until done () holds, for at most five seconds. */
 template <typename Done>
 bool
@@ -389,15 +402,8 @@ TEST_F (GtkExampleTest, HistoryAndWindowSizeOutliveTheApplication)
  * up to the limit, each once; a record a crash cut short still reads. */
 TEST_F (GtkExampleTest, TheHistoryFileStaysBounded)
 {
-  g_autofree char *path = example_state_file (EXAMPLE_APPLICATION_ID, "history");
-  g_autofree char *dir = g_path_get_dirname (path);
-  g_mkdir_with_parents (dir, 0700);
-  {
-    std::ofstream file (path);
-    for (int i = 0; i < 3000; i++)
-      file << "echo " << i % 1500 << "\n";
-    file << "echo cut sh";
-  }
+  const std::string path = write_history (3000, 1500);
+  std::ofstream (path, std::ios::app) << "echo cut sh";
   g_autoptr (VontleInputHistoryIO) io = example_history_io_new (EXAMPLE_APPLICATION_ID);
   g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
   vontle_input_history_append (history, "ls");
@@ -468,16 +474,10 @@ TEST_F (GtkExampleTest, ActivatingARowWalksToItsLine)
  * new one comes: the user moving through the list stays on the row. */
 TEST_F (GtkExampleTest, AForeignLineAtTheCapKeepsFocusAndSelectionInTheList)
 {
-  g_autofree char *path = example_state_file (EXAMPLE_APPLICATION_ID, "history");
-  g_autofree char *dir = g_path_get_dirname (path);
-  g_mkdir_with_parents (dir, 0700);
-  std::ofstream file (path);
-  for (int i = 0; i < 1000; i++)
-    file << "echo " << i << "\n";
-  file.close ();
+  const std::string path = write_history (1000, 1000);
   Session ([&] {
     FocusRow (2);
-    const char *argv[] = { "/bin/sh", "-c", "printf 'ls -l\\n' >> \"$0\"", path, nullptr };
+    const char *argv[] = { "/bin/sh", "-c", "printf 'ls -l\\n' >> \"$0\"", path.c_str (), nullptr };
     ASSERT_TRUE (g_spawn_sync (nullptr, const_cast<char **> (argv), nullptr, G_SPAWN_DEFAULT, nullptr,
                                nullptr, nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE (spin_until ([&] { return HistoryRows ()[0] == "ls -l"; }));
