@@ -256,7 +256,7 @@ static gboolean
 focus_entry (gpointer user_data)
 {
   ExampleCommandPane *self = EXAMPLE_COMMAND_PANE (user_data);
-  gtk_widget_grab_focus (GTK_WIDGET (self->entry));
+  gtk_entry_grab_focus_without_selecting (self->entry); /* typing goes on from the line's end */
   return G_SOURCE_REMOVE;
 }
 
