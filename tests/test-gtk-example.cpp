@@ -456,6 +456,7 @@ TEST_F (GtkExampleTest, ActivatingARowWalksToItsLine)
         Type ("git");
         activate (FocusRow (1));
         EXPECT_TRUE (spin_until ([&] { return FocusIn ("command-entry"); }));
+        EXPECT_FALSE (gtk_editable_get_selection_bounds (GTK_EDITABLE (Entry ()), nullptr, nullptr));
         EXPECT_EQ (EntryText (), "git commit");
         EXPECT_EQ (HistoryRows (), (Rows { "git log", "*git commit", "git status" }));
         ASSERT_TRUE (press (Entry (), GDK_KEY_Up));
