@@ -131,6 +131,14 @@ example_application_handle_local_options (GApplication *application, GVariantDic
   if (self->screenshot != NULL)
     g_application_set_flags (application,
                              g_application_get_flags (application) | G_APPLICATION_NON_UNIQUE);
+  /* --new-window (the desktop file's action): the running instance opens
+   * it; without one, this instance starts with its first window. */
+  if (g_variant_dict_contains (options, "new-window") && g_application_register (application, NULL, NULL)
+      && g_application_get_is_remote (application))
+    {
+      g_action_group_activate_action (G_ACTION_GROUP (application), "new-window", NULL);
+      return 0;
+    }
   return -1; /* go on */
 }
 
@@ -159,6 +167,8 @@ example_application_init (ExampleApplication *self)
                                  G_OPTION_ARG_FILENAME,
                                  "Render the window into a PNG file after a second, then quit",
                                  "FILE");
+  g_application_add_main_option (G_APPLICATION (self), "new-window", 0, G_OPTION_FLAG_NONE,
+                                 G_OPTION_ARG_NONE, "Open another window on the history", NULL);
 }
 
 ExampleApplication *
