@@ -9,12 +9,10 @@
 G_DEFINE_INTERFACE (VontleInputHistoryIO, vontle_input_history_io, G_TYPE_OBJECT)
 
 static void
-vontle_input_history_io_default_init (VontleInputHistoryIOInterface *iface)
+vontle_input_history_io_default_init (VontleInputHistoryIOInterface * /*iface*/)
 {
-  /* Emitted by an implementation, never by the library's dispatchers: the
-   * interface structure stays as published, so the signal has no slot. */
-  g_signal_new ("storage-changed", G_TYPE_FROM_INTERFACE (iface), G_SIGNAL_RUN_LAST, 0, nullptr,
-                nullptr, nullptr, G_TYPE_NONE, 0);
+  /* Nothing to declare: notices of storage that changed elsewhere come
+   * through the optional VontleInputHistoryLiveIO. */
 }
 
 namespace {
@@ -321,7 +319,7 @@ void
 forget_io (VontleInputHistory *history)
 {
   auto *priv = private_of (history);
-  if (priv->io != nullptr)
+  if (VONTLE_IS_INPUT_HISTORY_LIVE_IO (priv->io))
     g_signal_handlers_disconnect_by_func (priv->io, reinterpret_cast<gpointer> (on_storage_changed), history);
   g_clear_object (&priv->io);
 }
@@ -340,7 +338,7 @@ vontle_input_history_set_property (GObject *object, guint property_id, const GVa
   auto *priv = private_of (history);
   forget_io (history);
   priv->io = static_cast<VontleInputHistoryIO *> (g_value_dup_object (value));
-  if (priv->io != nullptr)
+  if (VONTLE_IS_INPUT_HISTORY_LIVE_IO (priv->io))
     g_signal_connect (priv->io, "storage-changed", G_CALLBACK (on_storage_changed), history);
   vontle_input_history_reset (history);
 }

@@ -24,10 +24,10 @@ expand_home (const char *path)
 /* Indexed by VontleXdgPath; only the search-path kinds come from the
  * environment. */
 constexpr const char *xdg_variables[] = {
-  nullptr, nullptr, "XDG_CONFIG_DIRS", "XDG_DATA_DIRS", nullptr, nullptr,
+  nullptr, nullptr, "XDG_CONFIG_DIRS", "XDG_DATA_DIRS", nullptr,
 };
 constexpr const char *xdg_defaults[] = {
-  nullptr, nullptr, "/etc/xdg", "/usr/local/share/:/usr/share", nullptr, nullptr,
+  nullptr, nullptr, "/etc/xdg", "/usr/local/share/:/usr/share", nullptr,
 };
 
 char *
@@ -39,18 +39,18 @@ xdg_search_path (VontleXdgPath kind)
   return g_strdup (xdg_defaults[kind]);
 }
 
+} // namespace
+
 /* Read at every call, unlike GLib's cached user directories. XDG base
  * directories must be absolute: a relative value counts as unset. */
 char *
-xdg_state_home ()
+vontle::user_state_dir ()
 {
   const char *value = g_getenv ("XDG_STATE_HOME");
   if (value != nullptr && g_path_is_absolute (value))
     return g_strdup (value);
   return g_build_filename (g_get_home_dir (), ".local", "state", nullptr);
 }
-
-} // namespace
 
 char *
 vontle_get_home_directory (const char *user_name)
@@ -89,8 +89,6 @@ vontle_get_xdg_path (VontleXdgPath kind)
       return xdg_search_path (kind);
     case VONTLE_XDG_CACHE:
       return g_strdup (g_get_user_cache_dir ());
-    case VONTLE_XDG_STATE:
-      return xdg_state_home ();
     default:
       return nullptr;
     }

@@ -70,6 +70,10 @@ struct GFreeDeleter
  * internal symbol). */
 extern VontleLogLevel log_threshold G_GNUC_INTERNAL;
 
+/* The user's state directory: $XDG_STATE_HOME as it is now, or
+ * ~/.local/state when that is unset, empty or relative. New string. */
+char *user_state_dir ();
+
 } // namespace vontle
 
 /* The usual form: the condition text is the expression as written. */

@@ -382,6 +382,26 @@ TEST_F (CppApiTest, ModelShowsTheHistoryNewestFirst)
   EXPECT_STREQ (vontle_input_history_entry_get_text (newest), "ls");
 }
 
+/* A handler hears what the store reports, until its connection goes; a
+ * reader/writer without the live interface is refused. */
+TEST_F (CppApiTest, LiveReaderWriterReportsToConnectedHandlers)
+{
+  auto store = vontle::InputHistoryFile::create ("/nonexistent/history");
+  auto live = vontle::InputHistoryLiveIO::ref (VONTLE_INPUT_HISTORY_LIVE_IO (store.get ()));
+  EXPECT_EQ (live.io (), store.io ());
+  int heard = 0;
+  {
+    auto connection = live.on_storage_changed ([&heard] { heard++; });
+    live.emit_storage_changed ();
+  }
+  live.emit_storage_changed ();
+  EXPECT_EQ (heard, 1);
+
+  auto history = vontle::InputHistory::create ();
+  EXPECT_FALSE (vontle::InputHistoryLiveIO::ref (reinterpret_cast<VontleInputHistoryLiveIO *> (history.get ())));
+  ExpectCritical ("vontle::InputHistoryLiveIO::ref", "VONTLE_IS_INPUT_HISTORY_LIVE_IO (io)");
+}
+
 TEST_F (CppApiTest, FileStoreRefusesAnApplicationIdThatIsAPath)
 {
   EXPECT_FALSE (vontle::InputHistoryFile::for_application ("../x"));

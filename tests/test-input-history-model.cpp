@@ -43,6 +43,51 @@ io_over (Storage *storage)
   return VONTLE_INPUT_HISTORY_IO (vontle_input_history_callback_io_new (append, read_storage, storage, nullptr));
 }
 
+/* The same storage behind a reader/writer that reports changes made
+ * behind the history's back, as the file store does. */
+struct _LiveStore
+{
+  GObject parent_instance;
+  Storage *storage;
+};
+G_DECLARE_FINAL_TYPE (LiveStore, live_store, TEST, LIVE_STORE, GObject)
+
+void
+live_store_io_init (VontleInputHistoryIOInterface *iface)
+{
+  iface->append = [] (VontleInputHistoryIO *io, const char *line) {
+    std::erase (TEST_LIVE_STORE (io)->storage->lines, std::string (line));
+    TEST_LIVE_STORE (io)->storage->lines.emplace_back (line);
+  };
+  iface->read = [] (VontleInputHistoryIO *io) {
+    g_auto (GStrv) lines = read_storage (TEST_LIVE_STORE (io)->storage);
+    VontleList *list = vontle_list_new_with_free (g_free);
+    for (char **line = lines; *line != nullptr; line++)
+      vontle_list_append (list, g_strdup (*line));
+    return list;
+  };
+}
+
+void
+live_store_live_init (VontleInputHistoryLiveIOInterface * /*iface*/)
+{
+}
+
+G_DEFINE_TYPE_WITH_CODE (LiveStore, live_store, G_TYPE_OBJECT,
+                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_IO, live_store_io_init)
+                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_LIVE_IO, live_store_live_init))
+
+void live_store_class_init (LiveStoreClass * /*klass*/) {}
+void live_store_init (LiveStore * /*store*/) {}
+
+VontleInputHistoryIO *
+live_io_over (Storage *storage)
+{
+  auto *store = TEST_LIVE_STORE (g_object_new (live_store_get_type (), nullptr));
+  store->storage = storage;
+  return VONTLE_INPUT_HISTORY_IO (store);
+}
+
 /* What a list view knows: only what items-changed told it. */
 struct Mirror
 {
@@ -191,7 +236,7 @@ TEST_F (HistoryModelTest, AnswersAsAListModelAndRefusesWhatIsNone)
 TEST_F (HistoryModelTest, StorageChangedDuringAWalkWaitsForItsEnd)
 {
   Storage storage { { "make", "ls", "make install" }, nullptr };
-  g_autoptr (VontleInputHistoryIO) io = io_over (&storage);
+  g_autoptr (VontleInputHistoryIO) io = live_io_over (&storage);
   g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
   g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
 

@@ -250,6 +250,34 @@ TEST_F (HistoryTest, TypesAndReservedSlots)
 
   /* The reserved slots are part of the ABI. */
   EXPECT_EQ (sizeof (VontleInputHistoryIOInterface), sizeof (GTypeInterface) + 6 * sizeof (gpointer));
+  EXPECT_EQ (sizeof (VontleInputHistoryLiveIOInterface), sizeof (GTypeInterface) + 4 * sizeof (gpointer));
+}
+
+/* The reader/writer interface declares nothing of its own; notices of
+ * storage changed elsewhere come through the optional live interface, which
+ * only a reader/writer can implement. */
+TEST_F (HistoryTest, ReaderWriterInterfaceDeclaresNoPropertiesAndNoSignals)
+{
+  g_autoptr (GTypeClass) object_class = static_cast<GTypeClass *> (g_type_class_ref (G_TYPE_OBJECT));
+  gpointer iface = g_type_default_interface_ref (VONTLE_TYPE_INPUT_HISTORY_IO);
+  guint n_properties = 99;
+  g_autofree GParamSpec **properties = g_object_interface_list_properties (iface, &n_properties);
+  g_type_default_interface_unref (iface);
+  EXPECT_EQ (n_properties, 0u);
+  guint n_signals = 99;
+  g_autofree guint *signals = g_signal_list_ids (VONTLE_TYPE_INPUT_HISTORY_IO, &n_signals);
+  EXPECT_EQ (n_signals, 0u);
+
+  const GType live = VONTLE_TYPE_INPUT_HISTORY_LIVE_IO;
+  EXPECT_STREQ (g_type_name (live), "VontleInputHistoryLiveIO");
+  guint n_prerequisites;
+  g_autofree GType *prerequisites = g_type_interface_prerequisites (live, &n_prerequisites);
+  EXPECT_EQ (std::vector<GType> (prerequisites, prerequisites + n_prerequisites),
+             std::vector<GType> ({ VONTLE_TYPE_INPUT_HISTORY_IO, G_TYPE_OBJECT }));
+  g_type_default_interface_unref (g_type_default_interface_ref (live));
+  g_autofree guint *live_signals = g_signal_list_ids (live, &n_signals);
+  ASSERT_EQ (n_signals, 1u);
+  EXPECT_STREQ (g_signal_name (live_signals[0]), "storage-changed");
   EXPECT_EQ (sizeof (VontleInputHistoryClass), sizeof (GObjectClass) + 9 * sizeof (gpointer));
 }
 

@@ -7,11 +7,22 @@
 
 #define WINDOW_GROUP "window"
 
+/* As the library's file store finds it: read at every call (GLib keeps
+ * its first answer), and an XDG base directory must be absolute. */
+static char *
+state_home (void)
+{
+  const char *value = g_getenv ("XDG_STATE_HOME");
+  if (value != NULL && g_path_is_absolute (value))
+    return g_strdup (value);
+  return g_build_filename (g_get_home_dir (), ".local", "state", NULL);
+}
+
 char *
 example_state_file (const char *application_id, const char *name)
 {
-  g_autofree char *state_home = vontle_get_xdg_path (VONTLE_XDG_STATE);
-  return g_build_filename (state_home, application_id, name, NULL);
+  g_autofree char *home = state_home ();
+  return g_build_filename (home, application_id, name, NULL);
 }
 
 /* A few lines of key file: read at once, before the window is shown. */

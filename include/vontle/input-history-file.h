@@ -83,7 +83,7 @@ G_BEGIN_DECLS
  *
  * The store watches its file (a #GFileMonitor; through the nearest existing
  * directory while the file's own does not exist yet) and emits
- * [signal@Vontle.InputHistoryIO::storage-changed] when another process
+ * [signal@Vontle.InputHistoryLiveIO::storage-changed] when another process
  * changed it, so that a history over it, and a
  * [class@Vontle.InputHistoryModel] over that, follow within a second or so.
  * The watch runs in the thread-default main context of the thread that made

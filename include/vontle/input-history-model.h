@@ -89,7 +89,7 @@ const char *vontle_input_history_entry_get_text (VontleInputHistoryEntry *entry)
  * and after. A step of the walk changes nothing. With a
  * [class@Vontle.InputHistoryFile] as reader/writer, lines that other
  * processes append show while the main loop runs (see
- * [signal@Vontle.InputHistoryIO::storage-changed]).
+ * [signal@Vontle.InputHistoryLiveIO::storage-changed]).
  *
  * Items are made when first asked for and kept until their entry leaves the
  * history: a model over many entries costs a pointer per entry until then.

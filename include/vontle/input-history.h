@@ -67,22 +67,6 @@ G_BEGIN_DECLS
  */
 
 /**
- * VontleInputHistoryIO::storage-changed:
- * @io: the reader/writer whose storage changed
- *
- * Emitted by an implementation when its storage changed behind the
- * history's back, for instance when another process appended to a file that
- * it shares. A [class@Vontle.InputHistory] that holds @io then resets, which
- * reloads its entries; during a walk through the entries it waits until the
- * walk ends (a step back to the typed line, or an append or reset) or has
- * been left alone for a few seconds. Only an implementation emits it, from
- * C with `g_signal_emit_by_name (io, "storage-changed")`; an implementation
- * that never emits it is seen at the next append or reset, as before.
- * [class@Vontle.InputHistoryFile] emits it for changes that other processes
- * make to its file.
- */
-
-/**
  * vontle_input_history_io_get_type:
  *
  * Gives the type of the [iface@Vontle.InputHistoryIO] interface.

@@ -17,11 +17,10 @@ G_BEGIN_DECLS
  * @VONTLE_XDG_DATA_DIRS: the search path in `XDG_DATA_DIRS`,
  *   "/usr/local/share/:/usr/share" when that is unset or empty
  * @VONTLE_XDG_CACHE: the user's cache directory
- * @VONTLE_XDG_STATE: the user's state directory: `XDG_STATE_HOME`, or
- *   "~/.local/state" when that is unset, empty or not an absolute path
  *
  * The directory kinds that vontle_get_xdg_path() reports. Kinds compare as
- * unsigned numbers: any value above %VONTLE_XDG_STATE is unknown.
+ * unsigned numbers: any value above %VONTLE_XDG_CACHE is unknown. For the
+ * state directory, use g_get_user_state_dir() (GLib 2.72 or later).
  */
 typedef enum
 #ifdef __cplusplus
@@ -34,8 +33,7 @@ typedef enum
   VONTLE_XDG_DATA = 1,
   VONTLE_XDG_CONFIG_DIRS = 2,
   VONTLE_XDG_DATA_DIRS = 3,
-  VONTLE_XDG_CACHE = 4,
-  VONTLE_XDG_STATE = 5
+  VONTLE_XDG_CACHE = 4
 } VontleXdgPath;
 
 /**
@@ -73,9 +71,6 @@ char *vontle_fix_path (const char *path) G_GNUC_WARN_UNUSED_RESULT;
  *
  * The search paths (%VONTLE_XDG_CONFIG_DIRS, %VONTLE_XDG_DATA_DIRS) are
  * returned as colon-separated lists exactly as the environment holds them.
- * The state directory (%VONTLE_XDG_STATE) follows `XDG_STATE_HOME` as it is
- * at the call, where GLib's own directories keep the value of their first
- * use.
  *
  * Returns: (transfer full) (nullable): the directory or search path, or %NULL
  *   for an unknown @kind

@@ -4,6 +4,7 @@
 
 #include <vontle/datastructures.h>
 #include <vontle/input-history.h>
+#include <vontle/input-history-live-io.h>
 #include <vontle/input-history-file.h>
 #include <vontle/input-history-model.h>
 #include <vontle/input-history-lines-io.h>

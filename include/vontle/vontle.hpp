@@ -59,6 +59,7 @@
 #include <vontle/hpp/containers.hpp>
 #include <vontle/hpp/objects.hpp>
 #include <vontle/hpp/input-history.hpp>
+#include <vontle/hpp/input-history-live-io.hpp>
 #include <vontle/hpp/input-history-file.hpp>
 #include <vontle/hpp/input-history-model.hpp>
 #include <vontle/hpp/template.hpp>

@@ -38,12 +38,14 @@ struct _VontleInputHistoryFile
 namespace {
 
 void io_init (VontleInputHistoryIOInterface *iface);
+void live_io_init (VontleInputHistoryLiveIOInterface * /*iface*/) {}
 
 } // namespace
 
 G_DEFINE_TYPE_WITH_CODE (VontleInputHistoryFile, vontle_input_history_file, G_TYPE_OBJECT,
                          G_ADD_PRIVATE (VontleInputHistoryFile)
-                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_IO, io_init))
+                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_IO, io_init)
+                         G_IMPLEMENT_INTERFACE (VONTLE_TYPE_INPUT_HISTORY_LIVE_IO, live_io_init))
 
 namespace {
 
@@ -286,7 +288,7 @@ vontle_input_history_file_new_for_application (const char *application_id)
       || !VONTLE_CHECK (strcmp (application_id, ".") != 0 && strcmp (application_id, "..") != 0))
     return nullptr;
   /* History is state: worth keeping, not worth carrying to another machine. */
-  g_autofree char *base = vontle_get_xdg_path (VONTLE_XDG_STATE);
+  g_autofree char *base = vontle::user_state_dir ();
   g_autofree char *path = g_build_filename (base, application_id, "history", nullptr);
   return vontle_input_history_file_new (path);
 }

@@ -156,6 +156,7 @@ public:
 
 private:
   friend class Template;
+  friend class InputHistoryLiveIO;
 
   /* Connects handler (a C function taking the signal's arguments and then the
    * slot) with the slot as its data; the closure owns the slot from then on.
