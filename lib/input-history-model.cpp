@@ -1,5 +1,5 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
-#include "vontle-private.h"
+#include "input-history-private.h"
 
 #include <algorithm>
 #include <utility>
@@ -189,10 +189,11 @@ vontle_input_history_model_get_item (GListModel *list, guint position)
   const guint index = items->len - 1 - position;
   if (items->pdata[index] == nullptr)
     {
-      VontleList *entries = model->history != nullptr ? vontle_input_history_list (model->history) : nullptr;
-      if (entries == nullptr || index >= vontle_list_size (entries))
+      /* As reported so far: during a reload the list may be ahead. */
+      const char *text;
+      if (!vontle::input_history_reported_entry (model->history, index, &text))
         return nullptr;
-      items->pdata[index] = entry_new (static_cast<const char *> (vontle_list_nth (entries, index)));
+      items->pdata[index] = entry_new (text);
     }
   return g_object_ref (items->pdata[index]);
 }

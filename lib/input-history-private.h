@@ -36,6 +36,12 @@ struct VontleInputHistoryPrivate
   /* The reader/writer's storage changed during a walk: reloaded once the
    * walk ends or is left alone (checked by deferred_reload). */
   GSource *deferred_reload;
+  /* While a reload is read and reported, the entries as the change reports
+   * so far have them: the first view_boundary entries of the list, then
+   * those of view_before from view_resume on. Null outside a reload. */
+  const VontleList *view_before;
+  size_t view_boundary;
+  size_t view_resume;
   gint64 last_step_time;
   bool on_entry; /* the last step returned an entry, not the saved line */
   bool reset_pending;
@@ -44,6 +50,29 @@ struct VontleInputHistoryPrivate
 namespace vontle {
 
 VontleInputHistoryPrivate *input_history_private (VontleInputHistory *history);
+
+/* The entry at INDEX as the change reports so far tell it, which differs
+ * from the list while a reload is read or reported, in *TEXT (which may be
+ * null); false past the end. */
+bool input_history_reported_entry (VontleInputHistory *history, size_t index, const char **text);
+
+/* One change of a reload: at POSITION of the list as changed so far,
+ * REMOVED entries of the list before gave way to ADDED entries of the list
+ * after; BEFORE_END is the index, in the list before, just past the last
+ * entry removed. */
+struct EntryEdit
+{
+  size_t position;
+  size_t removed;
+  size_t added;
+  size_t before_end;
+};
+
+/* Appends to EDITS (a GArray of EntryEdit) the changes that turn BEFORE
+ * into AFTER, front to back: the fewest insertions and removals when at
+ * most MAX_STEPS are needed, else one replacement of all that lies between
+ * the common head and tail. */
+void diff_entries (const VontleList &before, const VontleList &after, size_t max_steps, GArray *edits);
 
 } // namespace vontle
 

@@ -67,6 +67,21 @@ vontle::input_history_private (VontleInputHistory *history)
   return private_of (history);
 }
 
+bool
+vontle::input_history_reported_entry (VontleInputHistory *history, size_t index, const char **text)
+{
+  const auto *priv = private_of (history);
+  const VontleList *list = priv->view_before;
+  if (list != nullptr && index >= priv->view_boundary)
+    index = index - priv->view_boundary + priv->view_resume;
+  else
+    list = vontle_input_history_list (history);
+  if (list == nullptr || index >= list->size)
+    return false;
+  *text = static_cast<const char *> (list->start[index]);
+  return true;
+}
+
 namespace {
 
 int
@@ -89,6 +104,7 @@ report_unreported_reload (VontleInputHistory *history)
   if (priv->unreported_reload == 0)
     return;
   priv->unreported_reload = 0;
+  priv->view_before = nullptr;
   const size_t removed = std::exchange (priv->unreported_size, 0);
   if (removed > 0)
     g_signal_emit (history, entries_changed_signal, 0, 0U, static_cast<guint> (removed), 0U);
@@ -176,29 +192,54 @@ private:
   VontleList taken_;
 };
 
-bool
-same_entry (const VontleList &a, size_t i, const VontleList &b, size_t j)
-{
-  return g_strcmp0 (static_cast<const char *> (a.start[i]), static_cast<const char *> (b.start[j])) == 0;
-}
+/* Beyond this many insertions and removals a reload is reported as one
+ * replacement: the search costs up to (N + M) comparisons per step. */
+constexpr size_t max_reload_steps = 64;
 
-/* Reports a reload as the stretch between the common head and tail of the
- * entries before and after: an append that another process made is one
- * insertion at the end. Nobody listening, nothing is compared. */
+/* Reports a reload as the insertions and removals between the entries
+ * before and after, front to back, so that an entry present in both keeps
+ * its place (and a model its item): an append that another process made is
+ * one insertion at the end, and at the cap one removal at the start besides.
+ * Nobody listening, nothing is compared. */
 void
 report_reload (VontleInputHistory *history, const VontleList &before, const VontleList &after)
 {
   if (!g_signal_has_handler_pending (history, entries_changed_signal, 0, FALSE))
     return;
-  const size_t common = std::min (before.size, after.size);
-  size_t head = 0;
-  while (head < common && same_entry (before, head, after, head))
-    head++;
-  size_t tail = 0;
-  while (tail < common - head && same_entry (before, before.size - 1 - tail, after, after.size - 1 - tail))
-    tail++;
-  report_change (history, head, before.size - head - tail, after.size - head - tail);
+  auto *priv = private_of (history);
+  g_autoptr (GArray) edits = g_array_new (FALSE, FALSE, sizeof (vontle::EntryEdit));
+  vontle::diff_entries (before, after, max_reload_steps, edits);
+  const guint64 generation = priv->reload_generation;
+  for (guint i = 0; i < edits->len; i++)
+    {
+      const auto &edit = g_array_index (edits, vontle::EntryEdit, i);
+      priv->view_before = &before;
+      priv->view_boundary = edit.position + edit.added;
+      priv->view_resume = edit.before_end;
+      report_change (history, edit.position, edit.removed, edit.added);
+      /* A handler reset the history: what remains no longer applies, and
+       * that reset reported its own changes. */
+      if (priv->reload_generation != generation)
+        break;
+    }
 }
+
+/* Ends the view of a reload, however the reset ends. */
+class ReloadView
+{
+public:
+  ReloadView (VontleInputHistoryPrivate *priv, const VontleList *before) noexcept : priv_ (priv)
+  {
+    priv_->view_before = before;
+    priv_->view_boundary = priv_->view_resume = 0;
+  }
+  ReloadView (const ReloadView &) = delete;
+  ReloadView &operator= (const ReloadView &) = delete;
+  ~ReloadView () { priv_->view_before = nullptr; }
+
+private:
+  VontleInputHistoryPrivate *priv_;
+};
 
 /* The read reset this history itself (its own append to the history does)
  * and so refilled the list meanwhile. With the same reader/writer this read
@@ -235,6 +276,8 @@ vontle_input_history_real_reset (VontleInputHistory *history)
   /* Inside another reload's read: that one's emptying is reported first. */
   report_unreported_reload (history);
   const TakenEntries before (entries);
+  /* Until the reload is reported, the history answers as it was. */
+  const ReloadView view (priv, &before.list ());
   const guint64 generation = ++priv->reload_generation;
   priv->unreported_reload = generation;
   priv->unreported_size = before.list ().size;

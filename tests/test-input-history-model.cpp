@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 #include "vontle-test.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -173,7 +174,7 @@ TEST_F (HistoryModelTest, ItemsChangedTellsEveryChangeInTheSmallestTerms)
         vontle_input_history_reset (h);
       },
       /* The reload's emptying is told before the nested append. */
-      { { 0, 4, 4 }, { 0, 4, 0 }, { 0, 0, 1 }, { 1, 0, 4 }, { 0, 5, 5 } } },
+      { { 4, 0, 1 }, { 0, 1, 0 }, { 0, 4, 0 }, { 0, 0, 1 }, { 1, 0, 4 }, { 0, 5, 5 } } },
     { "lent list edited, and reported",
       [] (auto *h, auto &, auto &) {
         vontle_list_append (vontle_input_history_list (h), g_strdup ("p"));
@@ -194,6 +195,59 @@ TEST_F (HistoryModelTest, ItemsChangedTellsEveryChangeInTheSmallestTerms)
       EXPECT_EQ (mirror.changes, c.expected) << c.what;
       EXPECT_EQ (mirror.items, newest_first (history)) << c.what;
       EXPECT_EQ (items_of (G_LIST_MODEL (model)), mirror.items) << c.what;
+    }
+}
+
+/* A reload that another process caused is told as the insertions and
+ * removals it consists of, so that the items of entries that stay are the
+ * same objects, at their new places. */
+TEST_F (HistoryModelTest, ReloadKeepsTheItemsOfEntriesThatStay)
+{
+  Lines many;
+  for (int i = 0; i < 70; i++)
+    many.push_back ("n" + std::to_string (i));
+  const struct
+  {
+    const char *what;
+    Lines after; /* oldest first */
+    std::vector<Change> expected;
+    Lines kept; /* newest first */
+  } cases[] = {
+    { "a foreign line at the cap", { "b", "c", "d", "e", "f" }, { { 4, 1, 0 }, { 0, 0, 1 } }, { "e", "d", "c", "b" } },
+    { "a repeated middle line", { "a", "b", "d", "e", "c" }, { { 2, 1, 0 }, { 0, 0, 1 } }, { "e", "d", "b", "a" } },
+    { "an insertion in front of items", { "a", "x", "b", "c", "d", "e" }, { { 4, 0, 1 } },
+      { "e", "d", "c", "b", "a" } },
+    { "removals and insertions apart", { "c", "x", "d", "e", "f", "g" }, { { 3, 2, 0 }, { 2, 0, 1 }, { 0, 0, 2 } },
+      { "e", "d", "c" } },
+    { "too many changes: one replacement", many, { { 0, 5, 70 } }, {} },
+  };
+  for (const auto &c : cases)
+    {
+      Storage storage { { "a", "b", "c", "d", "e" }, nullptr };
+      g_autoptr (VontleInputHistoryIO) io = io_over (&storage);
+      g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
+      g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (history);
+      auto *list = G_LIST_MODEL (model);
+      std::vector<GObject *> held;
+      for (guint i = 0; i < g_list_model_get_n_items (list); i++)
+        held.push_back (G_OBJECT (g_list_model_get_item (list, i)));
+      Mirror mirror { newest_first (history), {} };
+      g_signal_connect (model, "items-changed", G_CALLBACK (Mirror::on_items_changed), &mirror);
+
+      storage.lines = c.after;
+      vontle_input_history_reset (history);
+      EXPECT_EQ (mirror.changes, c.expected) << c.what;
+      EXPECT_EQ (mirror.items, newest_first (history)) << c.what;
+      EXPECT_EQ (items_of (list), mirror.items) << c.what;
+      Lines kept;
+      for (guint i = 0; i < g_list_model_get_n_items (list); i++)
+        {
+          g_autoptr (GObject) item = G_OBJECT (g_list_model_get_item (list, i));
+          if (std::find (held.begin (), held.end (), item) != held.end ())
+            kept.emplace_back (vontle_input_history_entry_get_text (VONTLE_INPUT_HISTORY_ENTRY (item)));
+        }
+      EXPECT_EQ (kept, c.kept) << c.what;
+      std::for_each (held.begin (), held.end (), g_object_unref);
     }
 }
 
