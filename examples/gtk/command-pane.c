@@ -133,9 +133,9 @@ focus_in_list (ExampleCommandPane *self)
 /* The user's place in the list, noted before the selection and the list
  * view see a change. A change that keeps the selected entry's item object
  * keeps the selection and the focused row; one that brings new items for
- * the same lines (a reload reported as a replacement of the whole list)
- * leaves no selection, and the window's focus on a row widget that has
- * left the list. */
+ * the same lines (a reload reported as a replacement of the whole list, as
+ * the history reports one that differs by too many lines) leaves no
+ * selection, and the window's focus on a row widget that has left the list. */
 static void
 note_place (ExampleCommandPane *self)
 {
