@@ -64,6 +64,19 @@ read_file (const std::string &name)
   return g_file_get_contents (name.c_str (), &contents, nullptr, nullptr) ? contents : "";
 }
 
+/* The example's history file, holding N lines "echo I % PERIOD"; its path. */
+std::string
+write_history (int n, int period)
+{
+  g_autofree char *path = example_state_file (EXAMPLE_APPLICATION_ID, "history");
+  g_autofree char *dir = g_path_get_dirname (path);
+  g_mkdir_with_parents (dir, 0700);
+  std::ofstream file (path);
+  for (int i = 0; i < n; i++)
+    file << "echo " << i % period << "\n";
+  return path;
+}
+
 /* Runs the main loop until done () holds, for at most five seconds. */
 template <typename Done>
 bool
@@ -256,6 +269,18 @@ protected:
     return rows;
   }
 
+  /* The keyboard's way to a row of the list, which then has the focus. */
+  GtkWidget *FocusRow (guint position)
+  {
+    GtkWidget *list = Widget ("history-list");
+    EXPECT_TRUE (press (list, GDK_KEY_Home));
+    for (guint i = 0; i < position; i++)
+      EXPECT_TRUE (press (list, GDK_KEY_Down));
+    return gtk_window_get_focus (window);
+  }
+
+  bool FocusIn (const char *name) { return gtk_widget_is_ancestor (gtk_window_get_focus (window), Widget (name)); }
+
   /* ------------------------------------------------ the template page -- */
 
   GtkTextBuffer *Base () { return gtk_text_view_get_buffer (GTK_TEXT_VIEW (Widget ("base-view"))); }
@@ -377,15 +402,8 @@ TEST_F (GtkExampleTest, HistoryAndWindowSizeOutliveTheApplication)
  * up to the limit, each once; a record a crash cut short still reads. */
 TEST_F (GtkExampleTest, TheHistoryFileStaysBounded)
 {
-  g_autofree char *path = example_state_file (EXAMPLE_APPLICATION_ID, "history");
-  g_autofree char *dir = g_path_get_dirname (path);
-  g_mkdir_with_parents (dir, 0700);
-  {
-    std::ofstream file (path);
-    for (int i = 0; i < 3000; i++)
-      file << "echo " << i % 1500 << "\n";
-    file << "echo cut sh";
-  }
+  const std::string path = write_history (3000, 1500);
+  std::ofstream (path, std::ios::app) << "echo cut sh";
   g_autoptr (VontleInputHistoryIO) io = example_history_io_new (EXAMPLE_APPLICATION_ID);
   g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
   vontle_input_history_append (history, "ls");
@@ -410,6 +428,87 @@ TEST_F (GtkExampleTest, LinesOfAnotherInstanceShowLive)
                                nullptr, nullptr, nullptr, nullptr, nullptr));
     EXPECT_TRUE (spin_until ([&] { return HistoryRows () == Rows { "ls -l", "make" }; }));
     EXPECT_EQ (Label ("walk-status"), "2 earlier commands");
+  });
+}
+
+/* Enter on a row, a click and a double click walk to the row's line and
+ * give the entry the focus; a row only moved to is unmarked on coming back
+ * to the page. */
+TEST_F (GtkExampleTest, ActivatingARowWalksToItsLine)
+{
+  Session ([&] {
+    for (const char *line : { "git status", "ls", "git commit", "git log" })
+      Enter (line);
+    const std::function<void (GtkWidget *)> ways[] = {
+      [] (GtkWidget *row) { EXPECT_TRUE (press (row, GDK_KEY_Return)); },
+      [] (GtkWidget *row) { /* the row's own click gesture */
+        g_autoptr (GListModel) gestures = gtk_widget_observe_controllers (gtk_widget_get_first_child (row));
+        g_autoptr (GObject) click = G_OBJECT (g_list_model_get_item (gestures, 0));
+        g_signal_emit_by_name (click, "released", 1, 4.0, 4.0);
+      },
+      [&] (GtkWidget *row) { /* GTK's second press: activation, then the row takes the focus */
+        g_signal_emit_by_name (Widget ("history-list"), "activate", 1u);
+        gtk_widget_grab_focus (row);
+      },
+    };
+    for (const auto &activate : ways)
+      {
+        Type ("git");
+        activate (FocusRow (1));
+        EXPECT_TRUE (spin_until ([&] { return FocusIn ("command-entry"); }));
+        EXPECT_FALSE (gtk_editable_get_selection_bounds (GTK_EDITABLE (Entry ()), nullptr, nullptr));
+        EXPECT_EQ (EntryText (), "git commit");
+        EXPECT_EQ (HistoryRows (), (Rows { "git log", "*git commit", "git status" }));
+        ASSERT_TRUE (press (Entry (), GDK_KEY_Up));
+        EXPECT_EQ (EntryText (), "git status");
+        ASSERT_TRUE (press (Entry (), GDK_KEY_Escape));
+        EXPECT_EQ (EntryText (), "git");
+      }
+    FocusRow (2);
+    ASSERT_TRUE (Accel ("<Alt>2"));
+    ASSERT_TRUE (Accel ("<Alt>1"));
+    EXPECT_EQ (HistoryRows (), (Rows { "git log", "git commit", "git status" }));
+  });
+}
+
+/* Other instances' lines at the cap, where as many old lines leave as new
+ * ones come: the user moving through the list stays on the row, whether the
+ * reload is reported as the few rows that changed (one line) or as a new
+ * list (one write of more lines than the history's diff looks for). */
+TEST_F (GtkExampleTest, ForeignLinesAtTheCapKeepFocusAndSelectionInTheList)
+{
+  const std::string path = write_history (1000, 1000);
+  Session ([&] {
+    FocusRow (2);
+    int written = 0;
+    for (int count : { 1, 40 })
+      {
+        std::string lines, newest;
+        for (int i = 0; i < count; i++)
+          lines.append (newest.assign ("ls ").append (std::to_string (written++))).append ("\n");
+        const char *argv[] = { "/bin/sh", "-c", "printf '%s' \"$1\" >> \"$0\"", path.c_str (), lines.c_str (), nullptr };
+        ASSERT_TRUE (g_spawn_sync (nullptr, const_cast<char **> (argv), nullptr, G_SPAWN_DEFAULT, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr));
+        ASSERT_TRUE (spin_until ([&] { return HistoryRows ()[0] == newest; }));
+        EXPECT_EQ (HistoryRows ()[2 + written], "*echo 997") << count;
+        EXPECT_TRUE (FocusIn ("history-list")) << count;
+      }
+  });
+}
+
+/* Ctrl+N: a second window on the same history, each showing the other's lines. */
+TEST_F (GtkExampleTest, TwoWindowsShowEachOthersLines)
+{
+  Session ([&] {
+    GtkWindow *first = window;
+    ASSERT_TRUE (Accel ("<Control>n"));
+    Enter ("make");
+    window = GTK_WINDOW (gtk_application_get_windows (GTK_APPLICATION (app))->data); /* the newest */
+    ASSERT_NE (window, first);
+    EXPECT_TRUE (spin_until ([&] { return HistoryRows () == Rows { "make" }; }));
+    Enter ("ls");
+    window = first;
+    EXPECT_TRUE (spin_until ([&] { return HistoryRows () == Rows { "ls", "make" }; }));
   });
 }
 
@@ -452,6 +551,12 @@ TEST_F (GtkExampleTest, TheFormHasOneRowPerReferencedVariable)
     gtk_editable_set_text (RowEntry ("sender"), "The Vontle Shop");
     EXPECT_EQ (Label ("unset"), "Unset: @date@");
     Screenshot ("template-pane.png");
+    gtk_widget_grab_focus (GTK_WIDGET (RowEntry ("customer")));
+    for (const char *next : { "order-id", "date", "sender" }) /* Tab: field to field */
+      {
+        g_signal_emit_by_name (window, "move-focus", GTK_DIR_TAB_FORWARD); /* the window's Tab */
+        EXPECT_TRUE (gtk_widget_is_ancestor (gtk_window_get_focus (window), GTK_WIDGET (RowEntry (next)))) << next;
+      }
 
     SetBase ("Hello @who@, see you @when@.");
     EXPECT_EQ (FormRows (), (Rows { "who", "when" }));
@@ -520,6 +625,10 @@ TEST_F (GtkExampleTest, AnOpenedFileBecomesTheBase)
     g_application_open (G_APPLICATION (app), &binary, 1, "");
     ASSERT_TRUE (spin_until ([&] { return Label ("status") == bad + " is not text"; }));
     EXPECT_EQ (FormRows (), (Rows { "name" }));
+
+    GFile *two[] = { file, binary }; /* a window each */
+    g_application_open (G_APPLICATION (app), two, 2, "");
+    EXPECT_EQ (g_list_length (gtk_application_get_windows (GTK_APPLICATION (app))), 2u);
   });
 }
 

@@ -13,6 +13,9 @@ case $kind in
 esac
 command -v "$tool" >/dev/null 2>&1 || { echo "$tool is not installed"; exit 77; }
 if [ "$kind" = desktop ]; then
+  # The icon it names is the application's own, installed beside it.
+  icon=$(sed -n 's/^Icon=//p' "$file")
+  [ -f "$(dirname "$file")/$icon.svg" ] || { echo "no icon $icon.svg for $file" >&2; exit 1; }
   exec desktop-file-validate "$file"
 fi
 exec appstreamcli validate --no-net "$file"

@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
-/* The application: keyboard accelerators, one window, files from the
- * command line opened as templates, and --screenshot for a headless run. */
+/* The application: keyboard accelerators, a window and more on Ctrl+N,
+ * files from the command line opened as templates, one a window, and
+ * --screenshot for a headless run. */
 #include "example.h"
 
 struct _ExampleApplication
@@ -26,8 +27,18 @@ quit (GSimpleAction *action, GVariant *parameter, gpointer user_data)
     }
 }
 
+/* Another window on the same history: each has its walk of its own and
+ * shows the lines entered in the others as they are entered. */
+static void
+new_window (GSimpleAction *action, GVariant *parameter, gpointer user_data)
+{
+  (void) action, (void) parameter;
+  gtk_window_present (GTK_WINDOW (example_window_new (EXAMPLE_APPLICATION (user_data))));
+}
+
 static const GActionEntry application_actions[] = {
   { "quit", quit, NULL, NULL, NULL, { 0 } },
+  { "new-window", new_window, NULL, NULL, NULL, { 0 } },
 };
 
 static void
@@ -35,6 +46,7 @@ set_accels (GtkApplication *application)
 {
   static const struct { const char *action; const char *accels[2]; } accels[] = {
     { "app.quit", { "<Control>q", NULL } },
+    { "app.new-window", { "<Control>n", NULL } },
     { "win.open", { "<Control>o", NULL } },
     { "win.save-and-open", { "<Control>s", NULL } },
     { "win.show-help-overlay", { "<Control>question", NULL } },
@@ -52,6 +64,7 @@ example_application_startup (GApplication *application)
   g_action_map_add_action_entries (G_ACTION_MAP (application), application_actions,
                                    G_N_ELEMENTS (application_actions), application);
   set_accels (GTK_APPLICATION (application));
+  gtk_window_set_default_icon_name (EXAMPLE_APPLICATION_ID);
 }
 
 static gboolean
@@ -97,8 +110,16 @@ example_application_open (GApplication *application, GFile **files, int n_files,
   (void) hint;
   ExampleApplication *self = EXAMPLE_APPLICATION (application);
   ExampleWindow *window = window_of (self);
+  /* One template a window: the first in the window in use, each other one
+   * in a new window, as a file manager passes several. */
+  for (int i = 1; i < n_files; i++)
+    {
+      ExampleWindow *other = example_window_new (self);
+      example_window_load_template (other, files[i]);
+      gtk_window_present (GTK_WINDOW (other));
+    }
   if (n_files > 0)
-    example_window_load_template (window, files[0]); /* one template at a time */
+    example_window_load_template (window, files[0]);
   present (self, window);
 }
 
@@ -110,6 +131,14 @@ example_application_handle_local_options (GApplication *application, GVariantDic
   if (self->screenshot != NULL)
     g_application_set_flags (application,
                              g_application_get_flags (application) | G_APPLICATION_NON_UNIQUE);
+  /* --new-window (the desktop file's action): the running instance opens
+   * it; without one, this instance starts with its first window. */
+  if (g_variant_dict_contains (options, "new-window") && g_application_register (application, NULL, NULL)
+      && g_application_get_is_remote (application))
+    {
+      g_action_group_activate_action (G_ACTION_GROUP (application), "new-window", NULL);
+      return 0;
+    }
   return -1; /* go on */
 }
 
@@ -138,6 +167,8 @@ example_application_init (ExampleApplication *self)
                                  G_OPTION_ARG_FILENAME,
                                  "Render the window into a PNG file after a second, then quit",
                                  "FILE");
+  g_application_add_main_option (G_APPLICATION (self), "new-window", 0, G_OPTION_FLAG_NONE,
+                                 G_OPTION_ARG_NONE, "Open another window on the history", NULL);
 }
 
 ExampleApplication *

@@ -5,6 +5,8 @@
  * another running instance enters shows at once. */
 #include "example.h"
 
+#include <string.h>
+
 struct _ExampleCommandPane
 {
   GtkBox parent_instance;
@@ -18,6 +20,8 @@ struct _ExampleCommandPane
   VontleInputHistory *history;
   char *typed;           /* the text a walk started from; NULL outside a walk */
   gboolean setting_text; /* the pane itself is changing the entry */
+  char *place;           /* the selected line while the list changes */
+  gboolean row_had_focus; /* and whether a row of the list had the focus */
 };
 
 G_DEFINE_TYPE (ExampleCommandPane, example_command_pane, GTK_TYPE_BOX)
@@ -50,6 +54,16 @@ update_status (ExampleCommandPane *self)
   gtk_label_set_text (self->status, status);
 }
 
+/* Where LINE is listed, or GTK_INVALID_LIST_POSITION. */
+static guint
+position_of (ExampleCommandPane *self, const char *line)
+{
+  for (guint i = 0; i < g_list_model_get_n_items (self->matches); i++)
+    if (g_strcmp0 (item_text (self->matches, i), line) == 0)
+      return i;
+  return GTK_INVALID_LIST_POSITION;
+}
+
 /* Shows the lines that start with the prefix in use and selects the one the
  * walk stands on. */
 static void
@@ -57,19 +71,27 @@ mark_list (ExampleCommandPane *self)
 {
   const char *text = gtk_editable_get_text (GTK_EDITABLE (self->entry));
   gtk_string_filter_set_search (self->filter, self->typed != NULL ? self->typed : text);
-  guint selected = GTK_INVALID_LIST_POSITION;
-  for (guint i = 0; self->typed != NULL && i < g_list_model_get_n_items (self->matches); i++)
-    if (g_strcmp0 (item_text (self->matches, i), text) == 0)
-      {
-        selected = i;
-        break;
-      }
+  guint selected = self->typed != NULL ? position_of (self, text) : GTK_INVALID_LIST_POSITION;
   gtk_single_selection_set_selected (self->selection, selected);
   if (selected != GTK_INVALID_LIST_POSITION)
     gtk_widget_activate_action (GTK_WIDGET (self->list), "list.scroll-to-item", "u", selected);
   update_status (self);
 }
 
+/* A click on a row activates it, as Enter and a double click do. GTK's
+ * rows activate on a double click only, or on a single click with the
+ * selection following the pointer, which would move the walk's mark
+ * whenever the pointer crosses the list. */
+static void
+on_row_released (GtkGestureClick *gesture, int n_press, double x, double y, GtkListItem *item)
+{
+  (void) x, (void) y;
+  if (n_press == 1)
+    gtk_widget_activate_action (gtk_event_controller_get_widget (GTK_EVENT_CONTROLLER (gesture)),
+                                "list.activate-item", "u", gtk_list_item_get_position (item));
+}
+
+/* The row's box fills the row, so that the click lands on it anywhere. */
 static void
 setup_row (GtkSignalListItemFactory *factory, GtkListItem *item, gpointer user_data)
 {
@@ -78,8 +100,15 @@ setup_row (GtkSignalListItemFactory *factory, GtkListItem *item, gpointer user_d
   gtk_label_set_xalign (GTK_LABEL (label), 0);
   gtk_label_set_ellipsize (GTK_LABEL (label), PANGO_ELLIPSIZE_END);
   gtk_widget_add_css_class (label, "monospace");
+  gtk_widget_set_hexpand (label, TRUE);
   g_object_set (label, "margin-start", 12, "margin-end", 12, "margin-top", 6, "margin-bottom", 6, NULL);
-  gtk_list_item_set_child (item, label);
+  GtkWidget *row = gtk_box_new (GTK_ORIENTATION_HORIZONTAL, 0);
+  gtk_box_append (GTK_BOX (row), label);
+  g_object_set_data (G_OBJECT (row), "list-item", item);
+  GtkGesture *click = gtk_gesture_click_new ();
+  g_signal_connect (click, "released", G_CALLBACK (on_row_released), item);
+  gtk_widget_add_controller (row, GTK_EVENT_CONTROLLER (click));
+  gtk_list_item_set_child (item, row);
 }
 
 static void
@@ -87,7 +116,66 @@ bind_row (GtkSignalListItemFactory *factory, GtkListItem *item, gpointer user_da
 {
   (void) factory, (void) user_data;
   VontleInputHistoryEntry *entry = gtk_list_item_get_item (item);
-  gtk_label_set_text (GTK_LABEL (gtk_list_item_get_child (item)), vontle_input_history_entry_get_text (entry));
+  GtkWidget *label = gtk_widget_get_first_child (gtk_list_item_get_child (item));
+  gtk_label_set_text (GTK_LABEL (label), vontle_input_history_entry_get_text (entry));
+}
+
+/* ---------------------------------------------- the list as it changes -- */
+
+static gboolean
+focus_in_list (ExampleCommandPane *self)
+{
+  GtkRoot *root = gtk_widget_get_root (GTK_WIDGET (self->list));
+  GtkWidget *focus = root != NULL ? gtk_root_get_focus (root) : NULL;
+  return focus != NULL && gtk_widget_is_ancestor (focus, GTK_WIDGET (self->list));
+}
+
+/* The user's place in the list, noted before the selection and the list
+ * view see a change. A change that keeps the selected entry's item object
+ * keeps the selection and the focused row; one that brings new items for
+ * the same lines (a reload reported as a replacement of the whole list, as
+ * the history reports one that differs by too many lines) leaves no
+ * selection, and the window's focus on a row widget that has left the list. */
+static void
+note_place (ExampleCommandPane *self)
+{
+  VontleInputHistoryEntry *selected = gtk_single_selection_get_selected_item (self->selection);
+  g_free (self->place);
+  self->place = selected != NULL ? g_strdup (vontle_input_history_entry_get_text (selected)) : NULL;
+  self->row_had_focus = focus_in_list (self);
+}
+
+/* The row at POSITION takes the focus, as Up and Down in the list give it. */
+static void
+focus_row (ExampleCommandPane *self, guint position)
+{
+  for (GtkWidget *row = gtk_widget_get_first_child (GTK_WIDGET (self->list)); row != NULL;
+       row = gtk_widget_get_next_sibling (row))
+    {
+      GtkWidget *child = gtk_widget_get_first_child (row);
+      GtkListItem *item = child != NULL ? g_object_get_data (G_OBJECT (child), "list-item") : NULL;
+      if (item != NULL && gtk_list_item_get_position (item) == position)
+        {
+          gtk_widget_grab_focus (row);
+          return;
+        }
+    }
+}
+
+/* After the change: the noted line selected again, where it now is, and
+ * its row focused if a row had the focus. */
+static void
+restore_place (ExampleCommandPane *self)
+{
+  g_autofree char *place = g_steal_pointer (&self->place);
+  if (place == NULL || gtk_single_selection_get_selected (self->selection) != GTK_INVALID_LIST_POSITION)
+    return;
+  guint position = position_of (self, place);
+  if (position == GTK_INVALID_LIST_POSITION)
+    return;
+  gtk_single_selection_set_selected (self->selection, position);
+  if (self->row_had_focus && !focus_in_list (self))
+    focus_row (self, position);
 }
 
 /* ------------------------------------------------------------ the walk -- */
@@ -161,6 +249,48 @@ restore_typed (GtkWidget *widget, const char *action_name, GVariant *parameter)
   show_line (self, typed);
 }
 
+/* Once the click or key that activated a row is handled: the row widget
+ * takes the focus on a press, and a double click's second press comes
+ * after the first click's activation. */
+static gboolean
+focus_entry (gpointer user_data)
+{
+  ExampleCommandPane *self = EXAMPLE_COMMAND_PANE (user_data);
+  gtk_entry_grab_focus_without_selecting (self->entry); /* typing goes on from the line's end */
+  return G_SOURCE_REMOVE;
+}
+
+/* A row chosen in the list: the walk goes to it, as if Up had been pressed
+ * until it showed, so that Up and Down go on from there and Escape brings
+ * back what was typed. The list's filter and the walk match by the same
+ * prefix, so the line is found; if not, it is taken as typed. */
+static void
+on_row_activated (GtkListView *list, guint position, ExampleCommandPane *self)
+{
+  (void) list;
+  g_autofree char *chosen = g_strdup (item_text (self->matches, position));
+  if (chosen == NULL)
+    return;
+  g_autofree char *prefix = self->typed != NULL ? g_steal_pointer (&self->typed)
+                                                : g_strdup (gtk_editable_get_text (GTK_EDITABLE (self->entry)));
+  end_walk (self);
+  const char *line;
+  while ((line = vontle_input_history_previous (self->history, prefix)) != NULL && strcmp (line, chosen) != 0)
+    ;
+  if (line != NULL)
+    {
+      self->typed = g_steal_pointer (&prefix);
+      show_line (self, line);
+    }
+  else
+    {
+      vontle_input_history_reset (self->history);
+      gtk_editable_set_text (GTK_EDITABLE (self->entry), chosen);
+      gtk_editable_set_position (GTK_EDITABLE (self->entry), -1);
+    }
+  g_idle_add_full (G_PRIORITY_DEFAULT_IDLE, focus_entry, g_object_ref (self), g_object_unref);
+}
+
 /* Enter: the line joins the history, as one line. */
 static void
 on_activate (GtkEntry *entry, ExampleCommandPane *self)
@@ -231,6 +361,10 @@ history_frame (ExampleCommandPane *self, VontleInputHistoryModel *model)
   GtkFilterListModel *matches = gtk_filter_list_model_new (G_LIST_MODEL (model), GTK_FILTER (self->filter));
   self->matches = G_LIST_MODEL (matches);
   g_signal_connect_swapped (matches, "items-changed", G_CALLBACK (update_status), self);
+  /* Ahead of the selection's handler and after the list view's. */
+  g_signal_connect_swapped (matches, "items-changed", G_CALLBACK (note_place), self);
+  g_signal_connect_data (matches, "items-changed", G_CALLBACK (restore_place), self, NULL,
+                         G_CONNECT_SWAPPED | G_CONNECT_AFTER);
   self->selection = gtk_single_selection_new (G_LIST_MODEL (g_object_ref (matches)));
   gtk_single_selection_set_autoselect (self->selection, FALSE);
   gtk_single_selection_set_can_unselect (self->selection, TRUE);
@@ -240,6 +374,7 @@ history_frame (ExampleCommandPane *self, VontleInputHistoryModel *model)
   g_signal_connect (factory, "bind", G_CALLBACK (bind_row), NULL);
   self->list = GTK_LIST_VIEW (
     gtk_list_view_new (GTK_SELECTION_MODEL (g_object_ref (self->selection)), factory));
+  g_signal_connect (self->list, "activate", G_CALLBACK (on_row_activated), self);
   gtk_widget_set_name (GTK_WIDGET (self->list), "history-list");
 
   GtkWidget *overlay = gtk_overlay_new ();
@@ -281,6 +416,9 @@ example_command_pane_init (ExampleCommandPane *self)
   gtk_label_set_xalign (self->status, 0);
   gtk_widget_add_css_class (GTK_WIDGET (self->status), "heading");
   gtk_box_append (GTK_BOX (self), GTK_WIDGET (self->status));
+  /* Back on this page, the list marks the walk's line or none: a row that
+   * was only moved to in the list before leaving is not what the entry shows. */
+  g_signal_connect (self, "map", G_CALLBACK (mark_list), NULL);
 }
 
 static void
@@ -293,6 +431,7 @@ example_command_pane_dispose (GObject *object)
   g_clear_object (&self->selection);
   g_clear_object (&self->history);
   g_clear_pointer (&self->typed, g_free);
+  g_clear_pointer (&self->place, g_free);
   G_OBJECT_CLASS (example_command_pane_parent_class)->dispose (object);
 }
 

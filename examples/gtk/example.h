@@ -10,8 +10,8 @@ G_BEGIN_DECLS
 
 #define EXAMPLE_APPLICATION_ID "org.vontle.Example"
 
-/* The application: one window per activation, files given on the command
- * line loaded into the template pane. */
+/* The application: a window on activation and another on Ctrl+N, the
+ * files given on the command line loaded into template panes, one each. */
 #define EXAMPLE_TYPE_APPLICATION (example_application_get_type ())
 G_DECLARE_FINAL_TYPE (ExampleApplication, example_application, EXAMPLE, APPLICATION,
                       GtkApplication)

@@ -1,5 +1,5 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
-/* vontle-gtk-example [--screenshot FILE] [TEMPLATE-FILE]: libvontle's input
+/* vontle-gtk-example [--screenshot FILE] [TEMPLATE-FILE...]: libvontle's input
  * history and templates in a GTK 4 application. */
 #include "example.h"
 

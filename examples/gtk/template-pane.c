@@ -80,6 +80,9 @@ new_row (ExampleTemplatePane *self, const char *name)
   gtk_box_append (GTK_BOX (box), entry);
   GtkWidget *row = gtk_list_box_row_new ();
   gtk_list_box_row_set_activatable (GTK_LIST_BOX_ROW (row), FALSE);
+  /* Only the field takes the focus: Tab goes from field to field, where a
+   * focusable row would take a stop of its own between them. */
+  gtk_widget_set_focusable (row, FALSE);
   gtk_list_box_row_set_child (GTK_LIST_BOX_ROW (row), box);
   gtk_widget_set_name (row, name);
   g_object_set_data (G_OBJECT (row), "entry", entry);

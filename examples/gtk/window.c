@@ -46,6 +46,7 @@ static GtkWidget *
 primary_menu (void)
 {
   g_autoptr (GMenu) menu = g_menu_new ();
+  g_menu_append (menu, "_New Window", "app.new-window");
   g_menu_append (menu, "_Open Template…", "win.open");
   g_menu_append (menu, "_Keyboard Shortcuts", "win.show-help-overlay");
   g_menu_append (menu, "_Quit", "app.quit");
