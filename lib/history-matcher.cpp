@@ -16,6 +16,23 @@ constexpr guint32 score_at_text_start = 32;
 constexpr guint32 score_at_word_start = 24;
 constexpr guint32 score_after_previous = 16;
 
+/* g_ascii_tolower without the call, for the loops over every byte. */
+inline guchar
+lower_ascii (guchar c)
+{
+  return static_cast<guchar> (c + (static_cast<unsigned> (c - 'A') < 26U ? 'a' - 'A' : 0));
+}
+
+/* Whether S starts with PATTERN, ASCII letters of S lowered. */
+inline bool
+starts_with_lowered (const guchar *s, const guchar *pattern)
+{
+  for (; *pattern != '\0'; s++, pattern++)
+    if (lower_ascii (*s) != *pattern)
+      return false;
+  return true;
+}
+
 bool
 is_word_byte (guchar c)
 {
@@ -48,7 +65,7 @@ fold_into (const char *line, size_t length, std::string &out, std::vector<guint>
       const size_t n = char_length (line + i, length - i);
       const size_t before = out.size ();
       if (n == 1)
-        out.push_back (g_ascii_tolower (line[i]));
+        out.push_back (static_cast<char> (lower_ascii (static_cast<guchar> (line[i]))));
       else
         {
           g_autofree char *folded = g_utf8_casefold (line + i, static_cast<gssize> (n));
@@ -221,28 +238,26 @@ HistoryQuery::test_ascii (const char *line, guint32 *score)
           const auto c = static_cast<guchar> (line[k]);
           if (c >= 0x80)
             return test_folded (line, score);
-          if (g_ascii_tolower (c) != p[k])
+          if (lower_ascii (c) != static_cast<guchar> (p[k]))
             return false;
         }
       return true;
     case VONTLE_INPUT_HISTORY_MATCH_SUBSTRING:
       {
-        const size_t length = strlen (line);
-        if (scratch_.size () < length)
-          scratch_.resize (length);
-        char *lowered = scratch_.data ();
+        /* One pass, no copy: the whole line is read anyway, to learn
+         * whether it is ASCII. */
+        const auto *pattern = reinterpret_cast<const guchar *> (p);
         guchar seen = 0;
-        for (size_t i = 0; i < length; i++)
+        bool found = false;
+        for (const auto *s = reinterpret_cast<const guchar *> (line); *s != '\0'; s++)
           {
-            const auto c = static_cast<guchar> (line[i]);
-            seen |= c;
-            lowered[i] = g_ascii_tolower (c);
+            seen |= *s;
+            if (!found && lower_ascii (*s) == pattern[0])
+              found = starts_with_lowered (s + 1, pattern + 1);
           }
         if (seen >= 0x80)
           return test_folded (line, score);
-        /* The terminator of a std::string may be written with '\0'. */
-        lowered[length] = '\0';
-        return strstr (lowered, p) != nullptr;
+        return found;
       }
     case VONTLE_INPUT_HISTORY_MATCH_FUZZY:
       {
@@ -255,14 +270,14 @@ HistoryQuery::test_ascii (const char *line, guint32 *score)
               return false;
             if (c >= 0x80)
               return test_folded (line, score);
-            if (g_ascii_tolower (c) == p[j])
+            if (lower_ascii (c) == static_cast<guchar> (p[j]))
               j++;
           }
         /* Scored over the lowered run only: the rest of the line cannot
          * change where the characters lie. */
         scratch_.assign (line, i);
         for (char &c : scratch_)
-          c = g_ascii_tolower (c);
+          c = static_cast<char> (lower_ascii (static_cast<guchar> (c)));
         return test_text (scratch_.c_str (), scratch_.size (), score);
       }
     }

@@ -158,6 +158,22 @@ test_entry (SearchState &state, VontleList *entries, size_t index, bool fuzzy, s
   found.push_back ({ static_cast<guint32> (index), key, nullptr });
 }
 
+/* The matches a refined query tests lie scattered over the history: their
+ * list slots and lines are asked for a few candidates ahead, the slot
+ * first, so that its line's address is at hand when that is asked for. */
+constexpr size_t slot_lead = 16;
+constexpr size_t line_lead = 8;
+
+void
+prefetch_pending (const std::vector<guint32> &pending, VontleList *entries)
+{
+  const size_t n = pending.size ();
+  if (n > slot_lead)
+    __builtin_prefetch (&entries->start[pending[n - 1 - slot_lead]]);
+  if (n > line_lead)
+    __builtin_prefetch (entries->start[pending[n - 1 - line_lead]]);
+}
+
 /* Tests what is left of the pass, the refined matches first, until
  * DEADLINE_USEC (0: no limit). Returns whether the pass is done. */
 bool
@@ -176,6 +192,7 @@ run_pass (VontleInputHistorySearch *search, gint64 deadline_usec, std::vector<Se
     {
       if (!state.pending.empty ())
         {
+          prefetch_pending (state.pending, entries);
           test_entry (state, entries, state.pending.back (), fuzzy, found);
           state.pending.pop_back ();
         }
@@ -264,10 +281,13 @@ start_pass (VontleInputHistorySearch *search, bool may_refine)
   state.known_size = history_size (search);
   if (refine)
     {
+      /* Newest first already, but for fuzzy ranks. */
       state.pending.clear ();
-      for (const SearchMatch &m : state.matches)
-        state.pending.push_back (m.index);
-      std::sort (state.pending.begin (), state.pending.end ());
+      state.pending.reserve (state.matches.size ());
+      for (auto m = state.matches.rbegin (); m != state.matches.rend (); ++m)
+        state.pending.push_back (m->index);
+      if (!std::is_sorted (state.pending.begin (), state.pending.end ()))
+        std::sort (state.pending.begin (), state.pending.end ());
     }
   else
     {
