@@ -121,10 +121,11 @@ char_starts (const char *text, size_t from, size_t to, std::vector<guint> &out)
     out.push_back (static_cast<guint> (i));
 }
 
-/* The matched characters of a fuzzy match that ends at END, taken from the
- * end backwards: each pattern character as late as it can be, which packs
- * the match towards its last character and so finds tighter runs than the
- * first characters that fit. */
+/* The matched characters of a fuzzy match that ends at END: the backward
+ * walk (each pattern character as late as it can be) finds where the
+ * tightest stretch ending there starts, and a forward walk from that start
+ * takes each character as early as it can be within it, where word starts
+ * usually lie. */
 void
 fuzzy_positions (const char *text, size_t end, const std::string &pattern, std::vector<guint> &out)
 {
@@ -147,7 +148,22 @@ fuzzy_positions (const char *text, size_t end, const std::string &pattern, std::
             }
         }
     }
-  std::reverse (out.begin (), out.end ());
+  if (out.empty ())
+    return;
+  const size_t start = out.back ();
+  out.clear ();
+  size_t j = 0;
+  for (size_t i = start; i < end && j < pattern.size ();)
+    {
+      const size_t n = char_length (text + i, end - i);
+      const size_t m = char_length (pattern.data () + j, pattern.size () - j);
+      if (same_character (text + i, n, pattern.data () + j, m))
+        {
+          out.push_back (static_cast<guint> (i));
+          j += m;
+        }
+      i += n;
+    }
 }
 
 guint32

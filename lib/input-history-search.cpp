@@ -1,80 +1,10 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
-#include "history-matcher.h"
-#include "vontle-private.h"
+#include "history-search-state.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <deque>
-#include <memory>
 #include <new>
 #include <utility>
-#include <vector>
-
-namespace {
-
-/* One match: 16 bytes, the item made when a view first asks for it. The
- * index is the entry's place in the history's list, kept up to date as the
- * history reports its changes. */
-struct SearchMatch
-{
-  guint32 index;
-  guint32 key; /* fuzzy rank; 0 in the other modes */
-  VontleInputHistoryMatch *item;
-};
-static_assert (sizeof (SearchMatch) <= 16);
-
-/* Best first, then newest first. */
-bool
-ranks_before (const SearchMatch &a, const SearchMatch &b)
-{
-  if (a.key != b.key)
-    return a.key > b.key;
-  return a.index > b.index;
-}
-
-/* A slice of an incremental pass works this long, checking the clock
- * every few entries, so that with the last check's overrun no slice comes
- * near 4 ms. */
-constexpr gint64 slice_budget_usec = 2000;
-constexpr size_t entries_between_clock_checks = 64;
-
-/* More separate runs than this in one change are reported as one span. */
-constexpr size_t max_separate_reports = 8;
-
-using Report = std::array<guint, 3>; /* position, removed, added */
-
-struct SearchState
-{
-  std::vector<SearchMatch> matches;
-  /* Entry indices still to test before the scan goes on, ascending, so that
-   * the newest comes off the back: the matches a refined query filters. */
-  std::vector<guint32> pending;
-  /* The entries below this index are still to test. */
-  size_t scan_next = 0;
-  /* The number of entries as the history's reports describe them. */
-  size_t known_size = 0;
-  std::unique_ptr<vontle::HistoryQuery> query;
-  GSource *slice = nullptr;
-  /* Reports that arrive while one is being passed on to the view. */
-  std::deque<Report> deferred;
-  bool reporting = false;
-  /* Counts restarts, so that a restart from a handler ends older work. */
-  guint64 generation = 0;
-};
-
-} // namespace
-
-struct _VontleInputHistorySearch
-{
-  GObject parent_instance;
-  VontleInputHistory *history;
-  char *query;
-  VontleInputHistoryMatchMode mode;
-  bool incremental;
-  bool searching;
-  SearchState state;
-};
 
 namespace {
 
@@ -100,13 +30,23 @@ enum
 
 GParamSpec *properties[N_PROPS];
 
+} // namespace
+
+namespace vontle::history_search {
+
+/* A slice of an incremental pass works this long, checking the clock
+ * every few entries, so that with the last check's overrun no slice comes
+ * near 4 ms. */
+constexpr gint64 slice_budget_usec = 2000;
+constexpr size_t entries_between_clock_checks = 64;
+
 VontleList *
 entries_of (VontleInputHistorySearch *search)
 {
   return search->history != nullptr ? vontle_input_history_list (search->history) : nullptr;
 }
 
-size_t
+static size_t
 history_size (VontleInputHistorySearch *search)
 {
   VontleList *entries = entries_of (search);
@@ -128,7 +68,7 @@ items_changed (VontleInputHistorySearch *search, size_t position, size_t removed
                                 static_cast<guint> (added));
 }
 
-void
+static void
 set_searching (VontleInputHistorySearch *search, bool searching)
 {
   if (search->searching == searching)
@@ -137,7 +77,7 @@ set_searching (VontleInputHistorySearch *search, bool searching)
   g_object_notify_by_pspec (G_OBJECT (search), properties[PROP_SEARCHING]);
 }
 
-void
+static void
 stop_slices (SearchState &state)
 {
   if (state.slice == nullptr)
@@ -164,7 +104,7 @@ test_entry (SearchState &state, VontleList *entries, size_t index, bool fuzzy, s
 constexpr size_t slot_lead = 16;
 constexpr size_t line_lead = 8;
 
-void
+static void
 prefetch_pending (const std::vector<guint32> &pending, VontleList *entries)
 {
   const size_t n = pending.size ();
@@ -176,7 +116,7 @@ prefetch_pending (const std::vector<guint32> &pending, VontleList *entries)
 
 /* Tests what is left of the pass, the refined matches first, until
  * DEADLINE_USEC (0: no limit). Returns whether the pass is done. */
-bool
+static bool
 run_pass (VontleInputHistorySearch *search, gint64 deadline_usec, std::vector<SearchMatch> &found)
 {
   SearchState &state = search->state;
@@ -206,7 +146,7 @@ run_pass (VontleInputHistorySearch *search, gint64 deadline_usec, std::vector<Se
 }
 
 /* Replaces every match with FRESH (in order) in one report. */
-void
+static void
 replace_matches (VontleInputHistorySearch *search, std::vector<SearchMatch> &&fresh)
 {
   std::vector<SearchMatch> &matches = search->state.matches;
@@ -247,7 +187,7 @@ insert_matches (VontleInputHistorySearch *search, std::vector<SearchMatch> &foun
   items_changed (search, first, old_size - first, matches.size () - first);
 }
 
-gboolean
+static gboolean
 run_slice (gpointer data)
 {
   auto *search = VONTLE_INPUT_HISTORY_SEARCH (data);
@@ -317,125 +257,11 @@ start_pass (VontleInputHistorySearch *search, bool may_refine)
   set_searching (search, true);
 }
 
-/* ------------------------------------------------------- live changes -- */
+} // namespace vontle::history_search
 
-/* A removed entry's match, between its marking and its removal. */
-constexpr guint32 leaving = G_MAXUINT32;
+using namespace vontle::history_search;
 
-/* Marks the matches of the entries in [POSITION, END) as leaving, and
- * moves the indices at or past END by DELTA, so that every match names its
- * entry in the list as it is now before any report goes out. */
-void
-mark_and_shift (SearchState &state, size_t position, size_t end, std::ptrdiff_t delta)
-{
-  for (SearchMatch &m : state.matches)
-    if (m.index >= position && m.index < end)
-      m.index = leaving;
-    else if (m.index >= end && m.index != leaving)
-      m.index = static_cast<guint32> (static_cast<std::ptrdiff_t> (m.index) + delta);
-  std::erase_if (state.pending, [&] (guint32 index) { return index >= position && index < end; });
-  for (guint32 &index : state.pending)
-    if (index >= end)
-      index = static_cast<guint32> (static_cast<std::ptrdiff_t> (index) + delta);
-}
-
-/* Removes the leaving matches, each run of them as one report (from the
- * last, so that earlier positions hold), or as one span when there are
- * many runs. */
-void
-remove_leaving (VontleInputHistorySearch *search)
-{
-  std::vector<SearchMatch> &matches = search->state.matches;
-  auto leaves = [] (const SearchMatch &m) { return m.index == leaving; };
-  std::vector<std::pair<size_t, size_t>> runs; /* first, length */
-  for (size_t i = 0; i < matches.size (); i++)
-    if (leaves (matches[i]))
-      {
-        if (!runs.empty () && runs.back ().first + runs.back ().second == i)
-          runs.back ().second++;
-        else
-          runs.emplace_back (i, 1);
-      }
-  if (runs.empty ())
-    return;
-  const guint64 generation = search->state.generation;
-  if (runs.size () <= max_separate_reports)
-    {
-      for (auto run = runs.rbegin (); run != runs.rend () && search->state.generation == generation; ++run)
-        {
-          const auto from = matches.begin () + static_cast<std::ptrdiff_t> (run->first);
-          const auto to = from + static_cast<std::ptrdiff_t> (run->second);
-          release_items (from, to);
-          matches.erase (from, to);
-          items_changed (search, run->first, run->second, 0);
-        }
-      return;
-    }
-  const size_t first = runs.front ().first;
-  const size_t old_size = matches.size ();
-  const auto from = matches.begin () + static_cast<std::ptrdiff_t> (first);
-  const auto kept = std::stable_partition (from, matches.end (), [&] (const SearchMatch &m) { return !leaves (m); });
-  release_items (kept, matches.end ());
-  matches.erase (kept, matches.end ());
-  items_changed (search, first, old_size - first, matches.size () - first);
-}
-
-void
-follow_report (VontleInputHistorySearch *search, size_t position, size_t removed, size_t added)
-{
-  SearchState &state = search->state;
-  if (position > state.known_size || removed > state.known_size - position)
-    {
-      /* A report that does not fit what came before (a change through the
-       * lent list that went unreported): search afresh. */
-      start_pass (search, false);
-      return;
-    }
-  const size_t end = position + removed;
-  const auto delta = static_cast<std::ptrdiff_t> (added) - static_cast<std::ptrdiff_t> (removed);
-  mark_and_shift (state, position, end, delta);
-  state.known_size = static_cast<size_t> (static_cast<std::ptrdiff_t> (state.known_size) + delta);
-  /* Entries added where the pass has yet to go are left to it. */
-  const bool scanned = position >= state.scan_next;
-  if (!scanned)
-    state.scan_next = static_cast<size_t> (static_cast<std::ptrdiff_t> (std::max (state.scan_next, end)) + delta);
-
-  const guint64 generation = state.generation;
-  remove_leaving (search);
-  VontleList *entries = entries_of (search);
-  if (!scanned || added == 0 || state.generation != generation || entries == nullptr
-      || state.query->matches_nothing () || position + added > entries->size)
-    return;
-  std::vector<SearchMatch> found;
-  const bool fuzzy = search->mode == VONTLE_INPUT_HISTORY_MATCH_FUZZY;
-  for (size_t i = position; i < position + added; i++)
-    test_entry (state, entries, i, fuzzy, found);
-  insert_matches (search, found);
-}
-
-void
-on_entries_changed (VontleInputHistory * /*history*/, guint position, guint removed, guint added, gpointer data)
-{
-  auto *search = VONTLE_INPUT_HISTORY_SEARCH (data);
-  SearchState &state = search->state;
-  if (state.reporting)
-    {
-      /* A handler of the view changed the history: its report follows this
-       * one, in order. */
-      state.deferred.push_back ({ position, removed, added });
-      return;
-    }
-  const vontle::Hold held (search);
-  state.reporting = true;
-  follow_report (search, position, removed, added);
-  while (!state.deferred.empty ())
-    {
-      const Report next = state.deferred.front ();
-      state.deferred.pop_front ();
-      follow_report (search, next[0], next[1], next[2]);
-    }
-  state.reporting = false;
-}
+namespace {
 
 /* --------------------------------------------------------- list model -- */
 

@@ -162,10 +162,10 @@ const guint *vontle_input_history_match_get_positions (VontleInputHistoryMatch *
  * best first, then newest first: each matched character scores 16, and 32
  * more at the start of the line, or 24 more at the start of a word (after a
  * byte that is not an ASCII letter or digit); a character right after the
- * previous matched one scores 16 more. The characters are placed as late as
- * they can be before the last one, which finds the tightest run that ends
- * there. Between equal scores the shorter line ranks first. Each entry
- * appears once.
+ * previous matched one scores 16 more. The characters scored are those of
+ * the tightest stretch that ends where the query's last character is first
+ * reached, each taken as early as it can be within that stretch. Between
+ * equal scores the shorter line ranks first. Each entry appears once.
  *
  * Setting the query or the mode computes the whole result before it
  * returns, with one #GListModel::items-changed, unless
