@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -179,7 +180,12 @@ TEST_F (HistorySearchTest, AnIncrementalPassRunsInSlicesInTheThreadDefaultContex
       EXPECT_EQ (slices > 1, strcmp (query, "77") == 0) << query;
       EXPECT_EQ (mirror.items, texts (fresh_search (history, query, SUBSTRING))) << query;
     }
-  EXPECT_EQ (notified, 4);
+  vontle_input_history_search_set_query (search, "7");
+  g_main_context_iteration (context, TRUE);
+  vontle_input_history_search_set_incremental (search, false); /* finishes the pass at once */
+  EXPECT_FALSE (vontle_input_history_search_is_searching (search));
+  EXPECT_EQ (mirror.items, texts (fresh_search (history, "7", SUBSTRING)));
+  EXPECT_EQ (notified, 6);
   g_main_context_pop_thread_default (context);
 }
 
@@ -226,6 +232,38 @@ TEST_F (HistorySearchTest, FollowsTheHistoryWithTheSmallestChanges)
             }
           EXPECT_EQ (mirror.items, texts (fresh_search (history, "o", mode))) << mode << i;
         }
+    }
+}
+
+TEST_F (HistorySearchTest, HandlersMayChangeTheHistoryOrTheQuery)
+{
+  using Act = void (*) (VontleInputHistory *, VontleInputHistorySearch *);
+  const std::tuple<const char *, Act, const char *> cases[] = {
+    { "appends", [] (auto *h, auto *) { vontle_input_history_append (h, "zoo"); }, "o" },
+    { "repeats a match", [] (auto *h, auto *) { vontle_input_history_append (h, "two"); }, "o" },
+    { "sets the query", [] (auto *, auto *s) { vontle_input_history_search_set_query (s, "t"); }, "t" },
+    { "reports what does not fit",
+      [] (auto *h, auto *) {
+        vontle_list_append (vontle_input_history_list (h), g_strdup ("zoo"));
+        vontle_input_history_entries_changed (h, 99, 0, 1);
+      },
+      "o" },
+  };
+  for (const auto &[what, act, query_after] : cases)
+    {
+      g_autoptr (VontleInputHistory) history = history_of ({ "one", "two", "six" });
+      g_autoptr (VontleInputHistorySearch) search = vontle_input_history_search_new (history, SUBSTRING);
+      vontle_input_history_search_set_query (search, "o");
+      Mirror mirror { texts (found_in (G_LIST_MODEL (search))), {} };
+      g_signal_connect (search, "items-changed", G_CALLBACK (Mirror::on_items_changed), &mirror);
+      std::function<void ()> once = [&, act = act] { act (history, search); };
+      g_signal_connect_swapped (search, "items-changed", G_CALLBACK (+[] (std::function<void ()> *f) {
+                                  if (*f)
+                                    std::exchange (*f, nullptr) ();
+                                }),
+                                &once);
+      vontle_input_history_append (history, "four");
+      EXPECT_EQ (mirror.items, texts (fresh_search (history, query_after, SUBSTRING))) << what;
     }
 }
 
