@@ -10,6 +10,13 @@ namespace {
 
 constexpr size_t no_match = G_MAXSIZE;
 
+/* The first byte that is not ASCII, and the letters that lowering moves. */
+constexpr guchar first_non_ascii = 0x80;
+constexpr unsigned ascii_letters = 26;
+
+/* Where the score sits in a fuzzy rank key, above the length. */
+constexpr unsigned rank_score_shift = 16;
+
 /* The fuzzy score of one matched character, and what adds to it. */
 constexpr guint32 score_per_character = 16;
 constexpr guint32 score_at_text_start = 32;
@@ -20,7 +27,7 @@ constexpr guint32 score_after_previous = 16;
 inline guchar
 lower_ascii (guchar c)
 {
-  return static_cast<guchar> (c + (static_cast<unsigned> (c - 'A') < 26U ? 'a' - 'A' : 0));
+  return static_cast<guchar> (c + (static_cast<unsigned> (c - 'A') < ascii_letters ? 'a' - 'A' : 0));
 }
 
 /* Whether S starts with PATTERN, ASCII letters of S lowered. */
@@ -36,7 +43,7 @@ starts_with_lowered (const guchar *s, const guchar *pattern)
 bool
 is_word_byte (guchar c)
 {
-  return g_ascii_isalnum (c) || c >= 0x80;
+  return g_ascii_isalnum (c) || c >= first_non_ascii;
 }
 
 /* The length of the character at S, or 1 for a byte that starts no valid
@@ -44,7 +51,7 @@ is_word_byte (guchar c)
 size_t
 char_length (const char *s, size_t remaining)
 {
-  if (static_cast<guchar> (*s) < 0x80)
+  if (static_cast<guchar> (*s) < first_non_ascii)
     return 1;
   const gunichar c = g_utf8_get_char_validated (s, static_cast<gssize> (remaining));
   if (c == static_cast<gunichar> (-1) || c == static_cast<gunichar> (-2))
@@ -244,60 +251,72 @@ HistoryQuery::test (const char *line, guint32 *score)
 bool
 HistoryQuery::test_ascii (const char *line, guint32 *score)
 {
-  const char *p = pattern_.c_str ();
-  const size_t plen = pattern_.size ();
   switch (mode_)
     {
     case VONTLE_INPUT_HISTORY_MATCH_PREFIX:
-      for (size_t k = 0; k < plen; k++)
-        {
-          const auto c = static_cast<guchar> (line[k]);
-          if (c >= 0x80)
-            return test_folded (line, score);
-          if (lower_ascii (c) != static_cast<guchar> (p[k]))
-            return false;
-        }
-      return true;
+      return test_ascii_prefix (line, score);
     case VONTLE_INPUT_HISTORY_MATCH_SUBSTRING:
-      {
-        /* One pass, no copy: the whole line is read anyway, to learn
-         * whether it is ASCII. */
-        const auto *pattern = reinterpret_cast<const guchar *> (p);
-        guchar seen = 0;
-        bool found = false;
-        for (const auto *s = reinterpret_cast<const guchar *> (line); *s != '\0'; s++)
-          {
-            seen |= *s;
-            if (!found && lower_ascii (*s) == pattern[0])
-              found = starts_with_lowered (s + 1, pattern + 1);
-          }
-        if (seen >= 0x80)
-          return test_folded (line, score);
-        return found;
-      }
+      return test_ascii_substring (line, score);
     case VONTLE_INPUT_HISTORY_MATCH_FUZZY:
-      {
-        size_t j = 0;
-        size_t i = 0;
-        for (; j < plen; i++)
-          {
-            const auto c = static_cast<guchar> (line[i]);
-            if (c == '\0')
-              return false;
-            if (c >= 0x80)
-              return test_folded (line, score);
-            if (lower_ascii (c) == static_cast<guchar> (p[j]))
-              j++;
-          }
-        /* Scored over the lowered run only: the rest of the line cannot
-         * change where the characters lie. */
-        scratch_.assign (line, i);
-        for (char &c : scratch_)
-          c = static_cast<char> (lower_ascii (static_cast<guchar> (c)));
-        return test_text (scratch_.c_str (), scratch_.size (), score);
-      }
+      return test_ascii_fuzzy (line, score);
     }
   return false;
+}
+
+bool
+HistoryQuery::test_ascii_prefix (const char *line, guint32 *score)
+{
+  for (size_t k = 0; k < pattern_.size (); k++)
+    {
+      const auto c = static_cast<guchar> (line[k]);
+      if (c >= first_non_ascii)
+        return test_folded (line, score);
+      if (lower_ascii (c) != static_cast<guchar> (pattern_[k]))
+        return false;
+    }
+  return true;
+}
+
+/* One pass, no copy: the whole line is read anyway, to learn whether it is
+ * ASCII. */
+bool
+HistoryQuery::test_ascii_substring (const char *line, guint32 *score)
+{
+  const auto *pattern = reinterpret_cast<const guchar *> (pattern_.c_str ());
+  guchar seen = 0;
+  bool found = false;
+  for (const auto *s = reinterpret_cast<const guchar *> (line); *s != '\0'; s++)
+    {
+      seen |= *s;
+      if (!found && lower_ascii (*s) == pattern[0])
+        found = starts_with_lowered (s + 1, pattern + 1);
+    }
+  if (seen >= first_non_ascii)
+    return test_folded (line, score);
+  return found;
+}
+
+bool
+HistoryQuery::test_ascii_fuzzy (const char *line, guint32 *score)
+{
+  size_t j = 0;
+  size_t i = 0;
+  for (; j < pattern_.size (); i++)
+    {
+      const auto c = static_cast<guchar> (line[i]);
+      if (c == '\0')
+        return false;
+      if (c >= first_non_ascii)
+        return test_folded (line, score);
+      if (lower_ascii (c) == static_cast<guchar> (pattern_[j]))
+        j++;
+    }
+  /* Scored over the lowered run only: the rest of the line cannot change
+   * where the characters lie. */
+  scratch_.assign (line, i);
+  for (char &c : scratch_)
+    c = static_cast<char> (lower_ascii (static_cast<guchar> (c)));
+  return test_text (scratch_.c_str (), scratch_.size (), score);
 }
 
 bool
@@ -361,7 +380,7 @@ fuzzy_rank_key (guint32 score, size_t line_length) noexcept
 {
   const guint32 capped_score = std::min<guint32> (score, G_MAXUINT16);
   const auto capped_length = static_cast<guint32> (std::min<size_t> (line_length, G_MAXUINT16));
-  return (capped_score << 16) | (G_MAXUINT16 - capped_length);
+  return (capped_score << rank_score_shift) | (G_MAXUINT16 - capped_length);
 }
 
 } // namespace vontle

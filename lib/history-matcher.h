@@ -41,6 +41,9 @@ public:
 
 private:
   bool test_ascii (const char *line, guint32 *score);
+  bool test_ascii_prefix (const char *line, guint32 *score);
+  bool test_ascii_substring (const char *line, guint32 *score);
+  bool test_ascii_fuzzy (const char *line, guint32 *score);
   bool test_folded (const char *line, guint32 *score);
   bool test_text (const char *text, size_t length, guint32 *score) const;
 

@@ -23,7 +23,8 @@ struct SearchMatch
   guint32 key; /* fuzzy rank; 0 in the other modes */
   VontleInputHistoryMatch *item;
 };
-static_assert (sizeof (SearchMatch) <= 16);
+constexpr size_t match_bytes = 16;
+static_assert (sizeof (SearchMatch) <= match_bytes);
 
 /* Best first, then newest first. */
 inline bool
