@@ -153,6 +153,10 @@ replace_matches (VontleInputHistorySearch *search, std::vector<SearchMatch> &&fr
   const size_t removed = matches.size ();
   release_items (matches.begin (), matches.end ());
   matches = std::move (fresh);
+  /* Growth by doubling may leave as much again unused: a result keeps its
+   * 16 bytes a match and no more. */
+  matches.shrink_to_fit ();
+  search->state.pending.shrink_to_fit ();
   items_changed (search, 0, removed, matches.size ());
 }
 
@@ -202,7 +206,11 @@ run_slice (gpointer data)
   if (!done)
     return state.slice == self ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
   if (state.slice == nullptr)
-    set_searching (search, false);
+    {
+      state.matches.shrink_to_fit ();
+      state.pending.shrink_to_fit ();
+      set_searching (search, false);
+    }
   return G_SOURCE_REMOVE;
 }
 
