@@ -151,10 +151,19 @@ TEST_F (HistorySearchTest, ARefinedQueryFindsWhatAFreshSearchFinds)
 
 TEST_F (HistorySearchTest, AnIncrementalPassRunsInSlicesInTheThreadDefaultContext)
 {
-  g_autoptr (VontleInputHistory) history = vontle_input_history_new (nullptr);
-  VontleList *entries = vontle_input_history_list (history);
-  for (int i = 0; i < 100000; i++)
-    vontle_list_append (entries, g_strdup_printf ("echo %d", i));
+  /* Loaded in one read (a list grows by one slot an append), then kept in
+   * memory. */
+  auto read = [] (gpointer) -> char ** {
+    char **lines = g_new0 (char *, 100001);
+    for (int i = 0; i < 100000; i++)
+      lines[i] = g_strdup_printf ("echo %d", i);
+    return lines;
+  };
+  auto ignore = [] (const char *, gpointer) {};
+  g_autoptr (VontleInputHistoryIO) io
+    = VONTLE_INPUT_HISTORY_IO (vontle_input_history_callback_io_new (ignore, read, nullptr, nullptr));
+  g_autoptr (VontleInputHistory) history = vontle_input_history_new (io);
+  g_object_set (history, "io", nullptr, nullptr);
   g_autoptr (GMainContext) context = g_main_context_new ();
   g_main_context_push_thread_default (context);
   g_autoptr (VontleInputHistorySearch) search = vontle_input_history_search_new (history, SUBSTRING);
