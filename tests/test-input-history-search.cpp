@@ -110,6 +110,7 @@ TEST_F (HistorySearchTest, FindsInOrderWithTheMatchedCharacters)
     { FUZZY, "éo", { "l'ÉCOLE", "eo" }, { { "l'ÉCOLE", { 2, 5 } } } },
     { FUZZY, "", git, {} },
     { SUBSTRING, "\xff", { "\xff" }, {} }, /* not UTF-8: nothing, and no log */
+    { SUBSTRING, "a", { "\xff" "ab", "b" }, { { "\xff" "ab", { 1 } } } }, /* a stored line need not be */
   };
   for (const Case &c : cases)
     {
@@ -293,6 +294,28 @@ TEST_F (HistorySearchTest, RefusesWhatIsNoneAndTakesNullAsEmpty)
   EXPECT_EQ (vontle_input_history_search_get_mode (search), PREFIX);
   EXPECT_EQ (vontle_input_history_match_get_positions (nullptr, nullptr), nullptr);
   ExpectCritical ("vontle_input_history_match_get_positions", "VONTLE_IS_INPUT_HISTORY_MATCH (match)");
+  EXPECT_EQ (vontle_input_history_match_get_text (nullptr), nullptr);
+  ExpectCritical ("vontle_input_history_match_get_text", "VONTLE_IS_INPUT_HISTORY_MATCH (match)");
+
+  const std::pair<const char *, std::function<void ()>> refused[] = {
+    { "vontle_input_history_search_get_history",
+      [] { EXPECT_EQ (vontle_input_history_search_get_history (nullptr), nullptr); } },
+    { "vontle_input_history_search_set_query", [] { vontle_input_history_search_set_query (nullptr, "a"); } },
+    { "vontle_input_history_search_get_query",
+      [] { EXPECT_EQ (vontle_input_history_search_get_query (nullptr), nullptr); } },
+    { "vontle_input_history_search_set_mode", [] { vontle_input_history_search_set_mode (nullptr, FUZZY); } },
+    { "vontle_input_history_search_get_mode", [] { EXPECT_EQ (vontle_input_history_search_get_mode (nullptr), PREFIX); } },
+    { "vontle_input_history_search_set_incremental", [] { vontle_input_history_search_set_incremental (nullptr, true); } },
+    { "vontle_input_history_search_get_incremental",
+      [] { EXPECT_FALSE (vontle_input_history_search_get_incremental (nullptr)); } },
+    { "vontle_input_history_search_is_searching",
+      [] { EXPECT_FALSE (vontle_input_history_search_is_searching (nullptr)); } },
+  };
+  for (const auto &[function, call] : refused)
+    {
+      call ();
+      ExpectCritical (function, "VONTLE_IS_INPUT_HISTORY_SEARCH (search)");
+    }
 }
 
 } // namespace
