@@ -62,7 +62,7 @@ char_length (const char *s, size_t remaining)
 /* LINE with each character case-folded; ORIGIN, when given, gets for each
  * byte of the result the offset in LINE of the character it came from. */
 void
-fold_into (const char *line, size_t length, std::string &out, std::vector<guint> *origin)
+fold_into (const char *line, size_t length, Buffer<char> &out, Buffer<guint> *origin)
 {
   out.clear ();
   if (origin != nullptr)
@@ -76,10 +76,11 @@ fold_into (const char *line, size_t length, std::string &out, std::vector<guint>
       else
         {
           g_autofree char *folded = g_utf8_casefold (line + i, static_cast<gssize> (n));
-          out.append (folded);
+          out.append (folded, strlen (folded));
         }
       if (origin != nullptr)
-        origin->insert (origin->end (), out.size () - before, static_cast<guint> (i));
+        for (size_t k = before; k < out.size (); k++)
+          origin->push_back (static_cast<guint> (i));
       i += n;
     }
 }
@@ -105,7 +106,7 @@ same_character (const char *text, size_t text_length, const char *pattern, size_
 /* Where the shortest run of TEXT that begins at its start and holds the
  * pattern's characters in order ends, or no_match. */
 size_t
-fuzzy_end (const char *text, size_t length, const std::string &pattern)
+fuzzy_end (const char *text, size_t length, const Buffer<char> &pattern)
 {
   size_t j = 0;
   size_t i = 0;
@@ -122,7 +123,7 @@ fuzzy_end (const char *text, size_t length, const std::string &pattern)
 
 /* The character starts of TEXT in [FROM, TO). */
 void
-char_starts (const char *text, size_t from, size_t to, std::vector<guint> &out)
+char_starts (const char *text, size_t from, size_t to, Buffer<guint> &out)
 {
   for (size_t i = from; i < to; i += char_length (text + i, to - i))
     out.push_back (static_cast<guint> (i));
@@ -134,11 +135,11 @@ char_starts (const char *text, size_t from, size_t to, std::vector<guint> &out)
  * takes each character as early as it can be within it, where word starts
  * usually lie. */
 void
-fuzzy_positions (const char *text, size_t end, const std::string &pattern, std::vector<guint> &out)
+fuzzy_positions (const char *text, size_t end, const Buffer<char> &pattern, Buffer<guint> &out)
 {
-  std::vector<guint> starts;
+  Buffer<guint> starts;
   char_starts (text, 0, end, starts);
-  std::vector<guint> pattern_starts;
+  Buffer<guint> pattern_starts;
   char_starts (pattern.data (), 0, pattern.size (), pattern_starts);
   out.clear ();
   size_t k = starts.size ();
@@ -174,7 +175,7 @@ fuzzy_positions (const char *text, size_t end, const std::string &pattern, std::
 }
 
 guint32
-fuzzy_score (const char *text, size_t length, const std::vector<guint> &positions)
+fuzzy_score (const char *text, size_t length, const Buffer<guint> &positions)
 {
   guint32 score = 0;
   size_t previous_end = no_match;
@@ -193,10 +194,10 @@ fuzzy_score (const char *text, size_t length, const std::vector<guint> &position
 }
 
 /* The matched characters in TEXT, already folded when the query folds. */
-std::vector<guint>
-positions_in (const char *text, size_t length, const std::string &pattern, VontleInputHistoryMatchMode mode)
+Buffer<guint>
+positions_in (const char *text, size_t length, const Buffer<char> &pattern, VontleInputHistoryMatchMode mode)
 {
-  std::vector<guint> out;
+  Buffer<guint> out;
   switch (mode)
     {
     case VONTLE_INPUT_HISTORY_MATCH_PREFIX:
@@ -204,7 +205,7 @@ positions_in (const char *text, size_t length, const std::string &pattern, Vontl
         char_starts (text, 0, pattern.size (), out);
       break;
     case VONTLE_INPUT_HISTORY_MATCH_SUBSTRING:
-      if (const char *at = strstr (text, pattern.c_str ()))
+      if (const char *at = strstr (text, pattern.data ()))
         {
           const auto from = static_cast<size_t> (at - text);
           char_starts (text, from, from + pattern.size (), out);
@@ -220,17 +221,20 @@ positions_in (const char *text, size_t length, const std::string &pattern, Vontl
 
 } // namespace
 
-HistoryQuery::HistoryQuery (const char *text, VontleInputHistoryMatchMode mode)
-  : raw_ (text != nullptr ? text : ""), mode_ (mode)
+HistoryQuery::HistoryQuery (const char *text, VontleInputHistoryMatchMode mode) : mode_ (mode)
 {
+  if (text != nullptr)
+    raw_.append (text, strlen (text));
+  raw_.terminated ();
   usable_ = !raw_.empty () && g_utf8_validate (raw_.data (), static_cast<gssize> (raw_.size ()), nullptr);
   if (!usable_)
     return;
-  folds_ = !has_upper_case (raw_.c_str ());
+  folds_ = !has_upper_case (raw_.data ());
   if (folds_)
     fold_into (raw_.data (), raw_.size (), pattern_, nullptr);
   else
-    pattern_ = raw_;
+    pattern_.append (raw_.data (), raw_.size ());
+  pattern_.terminated ();
 }
 
 bool
@@ -282,7 +286,7 @@ HistoryQuery::test_ascii_prefix (const char *line, guint32 *score)
 bool
 HistoryQuery::test_ascii_substring (const char *line, guint32 *score)
 {
-  const auto *pattern = reinterpret_cast<const guchar *> (pattern_.c_str ());
+  const auto *pattern = reinterpret_cast<const guchar *> (pattern_.data ());
   guchar seen = 0;
   bool found = false;
   for (const auto *s = reinterpret_cast<const guchar *> (line); *s != '\0'; s++)
@@ -313,18 +317,19 @@ HistoryQuery::test_ascii_fuzzy (const char *line, guint32 *score)
     }
   /* Scored over the lowered run only: the rest of the line cannot change
    * where the characters lie. */
-  scratch_.assign (line, i);
+  scratch_.clear ();
+  scratch_.append (line, i);
   for (char &c : scratch_)
     c = static_cast<char> (lower_ascii (static_cast<guchar> (c)));
-  return test_text (scratch_.c_str (), scratch_.size (), score);
+  return test_text (scratch_.terminated (), scratch_.size (), score);
 }
 
 bool
 HistoryQuery::test_folded (const char *line, guint32 *score)
 {
-  std::string folded;
+  Buffer<char> folded;
   fold_into (line, strlen (line), folded, nullptr);
-  return test_text (folded.c_str (), folded.size (), score);
+  return test_text (folded.terminated (), folded.size (), score);
 }
 
 bool
@@ -335,13 +340,13 @@ HistoryQuery::test_text (const char *text, size_t length, guint32 *score) const
     case VONTLE_INPUT_HISTORY_MATCH_PREFIX:
       return length >= pattern_.size () && memcmp (text, pattern_.data (), pattern_.size ()) == 0;
     case VONTLE_INPUT_HISTORY_MATCH_SUBSTRING:
-      return strstr (text, pattern_.c_str ()) != nullptr;
+      return strstr (text, pattern_.data ()) != nullptr;
     case VONTLE_INPUT_HISTORY_MATCH_FUZZY:
       {
         const size_t end = fuzzy_end (text, length, pattern_);
         if (end == no_match)
           return false;
-        std::vector<guint> positions;
+        Buffer<guint> positions;
         fuzzy_positions (text, end, pattern_, positions);
         *score = fuzzy_score (text, length, positions);
         return true;
@@ -350,7 +355,7 @@ HistoryQuery::test_text (const char *text, size_t length, guint32 *score) const
   return false;
 }
 
-std::vector<guint>
+Buffer<guint>
 HistoryQuery::positions (const char *line) const
 {
   if (!usable_ || line == nullptr)
@@ -358,11 +363,11 @@ HistoryQuery::positions (const char *line) const
   const size_t length = strlen (line);
   if (!folds_)
     return positions_in (line, length, pattern_, mode_);
-  std::string folded;
-  std::vector<guint> origin;
+  Buffer<char> folded;
+  Buffer<guint> origin;
   fold_into (line, length, folded, &origin);
-  std::vector<guint> out;
-  for (const guint p : positions_in (folded.c_str (), folded.size (), pattern_, mode_))
+  Buffer<guint> out;
+  for (const guint p : positions_in (folded.terminated (), folded.size (), pattern_, mode_))
     if (out.empty () || out.back () != origin[p])
       out.push_back (origin[p]);
   return out;
@@ -372,7 +377,8 @@ bool
 HistoryQuery::refines (const HistoryQuery &previous) const noexcept
 {
   return usable_ && previous.usable_ && mode_ == previous.mode_ && folds_ == previous.folds_
-         && raw_.size () > previous.raw_.size () && raw_.starts_with (previous.raw_);
+         && raw_.size () > previous.raw_.size ()
+         && memcmp (raw_.data (), previous.raw_.data (), previous.raw_.size ()) == 0;
 }
 
 guint32

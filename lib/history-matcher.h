@@ -3,10 +3,9 @@
  * fuzzy, with smartcase, and the fuzzy score. Not installed. */
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include <glib.h>
+
+#include "history-buffer.h"
 #include <vontle/input-history-search.h>
 
 namespace vontle {
@@ -23,6 +22,8 @@ class HistoryQuery
 {
 public:
   HistoryQuery (const char *text, VontleInputHistoryMatchMode mode);
+  HistoryQuery (const HistoryQuery &) = delete;
+  HistoryQuery &operator= (const HistoryQuery &) = delete;
 
   [[nodiscard]] bool matches_nothing () const noexcept { return !usable_; }
 
@@ -32,7 +33,7 @@ public:
 
   /* The byte offsets, ascending, of the characters of LINE that match, or
    * nothing when it does not match. */
-  [[nodiscard]] std::vector<guint> positions (const char *line) const;
+  [[nodiscard]] Buffer<guint> positions (const char *line) const;
 
   /* Whether every line this query matches is matched by PREVIOUS too,
    * because it only adds characters at the end of PREVIOUS's text under the
@@ -47,12 +48,12 @@ private:
   bool test_folded (const char *line, guint32 *score);
   bool test_text (const char *text, size_t length, guint32 *score) const;
 
-  std::string raw_;     /* as given */
-  std::string pattern_; /* folded when folds_ */
+  Buffer<char> raw_;     /* as given */
+  Buffer<char> pattern_; /* folded when folds_; followed by a zero */
   VontleInputHistoryMatchMode mode_;
   bool usable_ = false;
   bool folds_ = false;
-  std::string scratch_;
+  Buffer<char> scratch_;
 };
 
 /* The sort key of a fuzzy match: the score first, then shorter lines. A

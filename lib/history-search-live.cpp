@@ -4,7 +4,6 @@
 #include "history-search-state.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace vontle::history_search {
 
@@ -24,7 +23,9 @@ mark_and_shift (SearchState &state, size_t position, size_t end, std::ptrdiff_t 
       m.index = leaving;
     else if (m.index >= end && m.index != leaving)
       m.index = static_cast<guint32> (static_cast<std::ptrdiff_t> (m.index) + delta);
-  std::erase_if (state.pending, [&] (guint32 index) { return index >= position && index < end; });
+  guint32 *kept = std::remove_if (state.pending.begin (), state.pending.end (),
+                                  [&] (guint32 index) { return index >= position && index < end; });
+  state.pending.truncate (static_cast<size_t> (kept - state.pending.begin ()));
   for (guint32 &index : state.pending)
     if (index >= end)
       index = static_cast<guint32> (static_cast<std::ptrdiff_t> (index) + delta);
@@ -36,38 +37,44 @@ mark_and_shift (SearchState &state, size_t position, size_t end, std::ptrdiff_t 
 void
 remove_leaving (VontleInputHistorySearch *search)
 {
-  std::vector<SearchMatch> &matches = search->state.matches;
+  Buffer<SearchMatch> &matches = search->state.matches;
   auto leaves = [] (const SearchMatch &m) { return m.index == leaving; };
-  std::vector<std::pair<size_t, size_t>> runs; /* first, length */
+  struct Run
+  {
+    size_t first;
+    size_t length;
+  };
+  Buffer<Run> runs;
   for (size_t i = 0; i < matches.size (); i++)
     if (leaves (matches[i]))
       {
-        if (!runs.empty () && runs.back ().first + runs.back ().second == i)
-          runs.back ().second++;
+        if (!runs.empty () && runs.back ().first + runs.back ().length == i)
+          runs.back ().length++;
         else
-          runs.emplace_back (i, 1);
+          runs.push_back ({ i, 1 });
       }
   if (runs.empty ())
     return;
   const guint64 generation = search->state.generation;
   if (runs.size () <= max_separate_reports)
     {
-      for (auto run = runs.rbegin (); run != runs.rend () && search->state.generation == generation; ++run)
+      for (size_t r = runs.size (); r-- > 0 && search->state.generation == generation;)
         {
-          const auto from = matches.begin () + static_cast<std::ptrdiff_t> (run->first);
-          const auto to = from + static_cast<std::ptrdiff_t> (run->second);
+          SearchMatch *from = matches.begin () + runs[r].first;
+          SearchMatch *to = from + runs[r].length;
           release_items (from, to);
           matches.erase (from, to);
-          items_changed (search, run->first, run->second, 0);
+          items_changed (search, runs[r].first, runs[r].length, 0);
         }
       return;
     }
   const size_t first = runs.front ().first;
   const size_t old_size = matches.size ();
-  const auto from = matches.begin () + static_cast<std::ptrdiff_t> (first);
-  const auto kept = std::stable_partition (from, matches.end (), [&] (const SearchMatch &m) { return !leaves (m); });
-  release_items (kept, matches.end ());
-  matches.erase (kept, matches.end ());
+  for (SearchMatch &m : matches)
+    if (leaves (m))
+      g_clear_object (&m.item);
+  SearchMatch *kept = std::remove_if (matches.begin () + first, matches.end (), leaves);
+  matches.truncate (static_cast<size_t> (kept - matches.begin ()));
   items_changed (search, first, old_size - first, matches.size () - first);
 }
 
@@ -97,7 +104,7 @@ follow_report (VontleInputHistorySearch *search, size_t position, size_t removed
   if (!scanned || added == 0 || state.generation != generation || entries == nullptr
       || state.query->matches_nothing () || position + added > entries->size)
     return;
-  std::vector<SearchMatch> found;
+  Buffer<SearchMatch> found;
   const bool fuzzy = search->mode == VONTLE_INPUT_HISTORY_MATCH_FUZZY;
   for (size_t i = position; i < position + added; i++)
     test_entry (state, entries, i, fuzzy, found);
@@ -123,9 +130,9 @@ on_entries_changed (VontleInputHistory * /*history*/, guint position, guint remo
   follow_report (search, position, removed, added);
   while (!state.deferred.empty ())
     {
-      const Report next = state.deferred.front ();
-      state.deferred.pop_front ();
-      follow_report (search, next[0], next[1], next[2]);
+      const Report next = state.deferred[0];
+      state.deferred.erase (state.deferred.begin (), state.deferred.begin () + 1);
+      follow_report (search, next.position, next.removed, next.added);
     }
   state.reporting = false;
 }

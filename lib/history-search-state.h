@@ -4,10 +4,8 @@
  * installed. */
 #pragma once
 
-#include <array>
-#include <deque>
 #include <memory>
-#include <vector>
+#include <new>
 
 #include "history-matcher.h"
 #include "vontle-private.h"
@@ -38,34 +36,56 @@ ranks_before (const SearchMatch &a, const SearchMatch &b)
 /* More separate runs than this in one change are reported as one span. */
 constexpr size_t max_separate_reports = 8;
 
-using Report = std::array<guint, 3>; /* position, removed, added */
+struct Report
+{
+  guint position;
+  guint removed;
+  guint added;
+};
+
+/* A query in GLib's allocator. */
+struct QueryDeleter
+{
+  void operator() (HistoryQuery *query) const noexcept
+  {
+    query->~HistoryQuery ();
+    g_free (query);
+  }
+};
+using QueryPointer = std::unique_ptr<HistoryQuery, QueryDeleter>;
+
+inline QueryPointer
+make_query (const char *text, VontleInputHistoryMatchMode mode)
+{
+  return QueryPointer (new (g_malloc (sizeof (HistoryQuery))) HistoryQuery (text, mode));
+}
 
 struct SearchState
 {
-  std::vector<SearchMatch> matches;
+  Buffer<SearchMatch> matches;
   /* Entry indices still to test before the scan goes on, ascending, so that
    * the newest comes off the back: the matches a refined query filters. */
-  std::vector<guint32> pending;
+  Buffer<guint32> pending;
   /* The entries below this index are still to test. */
   size_t scan_next = 0;
   /* The number of entries as the history's reports describe them. */
   size_t known_size = 0;
-  std::unique_ptr<HistoryQuery> query;
+  QueryPointer query;
   GSource *slice = nullptr;
   /* Reports that arrive while one is being passed on to the view. */
-  std::deque<Report> deferred;
+  Buffer<Report> deferred;
   bool reporting = false;
   /* Counts restarts, so that a restart from a handler ends older work. */
   guint64 generation = 0;
 };
 
 VontleList *entries_of (VontleInputHistorySearch *search);
-void release_items (std::vector<SearchMatch>::iterator from, std::vector<SearchMatch>::iterator to);
+void release_items (SearchMatch *from, SearchMatch *to);
 void items_changed (VontleInputHistorySearch *search, size_t position, size_t removed, size_t added);
 /* Tests entry INDEX; on a match appends it to FOUND. */
-void test_entry (SearchState &state, VontleList *entries, size_t index, bool fuzzy, std::vector<SearchMatch> &found);
+void test_entry (SearchState &state, VontleList *entries, size_t index, bool fuzzy, Buffer<SearchMatch> &found);
 /* Adds FOUND at their places. */
-void insert_matches (VontleInputHistorySearch *search, std::vector<SearchMatch> &found);
+void insert_matches (VontleInputHistorySearch *search, Buffer<SearchMatch> &found);
 /* A pass with the current query and mode; MAY_REFINE lets it filter the
  * current matches when the query only grew. */
 void start_pass (VontleInputHistorySearch *search, bool may_refine);

@@ -108,7 +108,7 @@ match_item_new (const char *line, const HistoryQuery &query)
 {
   auto *match = static_cast<VontleInputHistoryMatch *> (g_object_new (VONTLE_TYPE_INPUT_HISTORY_MATCH, nullptr));
   match->text = g_strdup (line);
-  const std::vector<guint> positions = query.positions (line);
+  const Buffer<guint> positions = query.positions (line);
   match->n_positions = static_cast<guint> (positions.size ());
   if (!positions.empty ())
     match->positions = static_cast<guint *> (g_memdup2 (positions.data (), positions.size () * sizeof (guint)));

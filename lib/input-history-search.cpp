@@ -54,7 +54,7 @@ history_size (VontleInputHistorySearch *search)
 }
 
 void
-release_items (std::vector<SearchMatch>::iterator from, std::vector<SearchMatch>::iterator to)
+release_items (SearchMatch *from, SearchMatch *to)
 {
   for (auto it = from; it != to; ++it)
     g_clear_object (&it->item);
@@ -88,7 +88,7 @@ stop_slices (SearchState &state)
 
 /* Tests entry INDEX; on a match appends it to FOUND. */
 void
-test_entry (SearchState &state, VontleList *entries, size_t index, bool fuzzy, std::vector<SearchMatch> &found)
+test_entry (SearchState &state, VontleList *entries, size_t index, bool fuzzy, Buffer<SearchMatch> &found)
 {
   const auto *line = static_cast<const char *> (entries->start[index]);
   guint32 score = 0;
@@ -105,7 +105,7 @@ constexpr size_t slot_lead = 16;
 constexpr size_t line_lead = 8;
 
 static void
-prefetch_pending (const std::vector<guint32> &pending, VontleList *entries)
+prefetch_pending (const Buffer<guint32> &pending, VontleList *entries)
 {
   const size_t n = pending.size ();
   if (n > slot_lead)
@@ -117,7 +117,7 @@ prefetch_pending (const std::vector<guint32> &pending, VontleList *entries)
 /* Tests what is left of the pass, the refined matches first, until
  * DEADLINE_USEC (0: no limit). Returns whether the pass is done. */
 static bool
-run_pass (VontleInputHistorySearch *search, gint64 deadline_usec, std::vector<SearchMatch> &found)
+run_pass (VontleInputHistorySearch *search, gint64 deadline_usec, Buffer<SearchMatch> &found)
 {
   SearchState &state = search->state;
   VontleList *entries = entries_of (search);
@@ -147,9 +147,9 @@ run_pass (VontleInputHistorySearch *search, gint64 deadline_usec, std::vector<Se
 
 /* Replaces every match with FRESH (in order) in one report. */
 static void
-replace_matches (VontleInputHistorySearch *search, std::vector<SearchMatch> &&fresh)
+replace_matches (VontleInputHistorySearch *search, Buffer<SearchMatch> &&fresh)
 {
-  std::vector<SearchMatch> &matches = search->state.matches;
+  Buffer<SearchMatch> &matches = search->state.matches;
   const size_t removed = matches.size ();
   release_items (matches.begin (), matches.end ());
   matches = std::move (fresh);
@@ -163,11 +163,12 @@ replace_matches (VontleInputHistorySearch *search, std::vector<SearchMatch> &&fr
 /* Adds FOUND at their places: one insertion each when they are few,
  * otherwise one report from the first place to the end. */
 void
-insert_matches (VontleInputHistorySearch *search, std::vector<SearchMatch> &found)
+insert_matches (VontleInputHistorySearch *search, Buffer<SearchMatch> &found)
 {
   SearchState &state = search->state;
-  std::vector<SearchMatch> &matches = state.matches;
-  std::stable_sort (found.begin (), found.end (), ranks_before);
+  Buffer<SearchMatch> &matches = state.matches;
+  /* A strict order over distinct indices: no sort needs to be stable. */
+  std::sort (found.begin (), found.end (), ranks_before);
   const guint64 generation = state.generation;
   if (found.size () <= max_separate_reports)
     {
@@ -185,9 +186,12 @@ insert_matches (VontleInputHistorySearch *search, std::vector<SearchMatch> &foun
   const size_t old_size = matches.size ();
   const auto first = static_cast<size_t> (
     std::lower_bound (matches.begin (), matches.end (), found.front (), ranks_before) - matches.begin ());
-  matches.insert (matches.end (), found.begin (), found.end ());
-  std::inplace_merge (matches.begin () + static_cast<std::ptrdiff_t> (first),
-                      matches.begin () + static_cast<std::ptrdiff_t> (old_size), matches.end (), ranks_before);
+  Buffer<SearchMatch> merged;
+  merged.resize (old_size + found.size ());
+  std::copy (matches.begin (), matches.begin () + first, merged.begin ());
+  std::merge (matches.begin () + first, matches.end (), found.begin (), found.end (), merged.begin () + first,
+              ranks_before);
+  matches = std::move (merged);
   items_changed (search, first, old_size - first, matches.size () - first);
 }
 
@@ -198,7 +202,7 @@ run_slice (gpointer data)
   const vontle::Hold held (search);
   SearchState &state = search->state;
   GSource *self = state.slice;
-  std::vector<SearchMatch> found;
+  Buffer<SearchMatch> found;
   const bool done = run_pass (search, g_get_monotonic_time () + slice_budget_usec, found);
   if (done)
     g_clear_pointer (&state.slice, g_source_unref);
@@ -223,7 +227,7 @@ start_pass (VontleInputHistorySearch *search, bool may_refine)
   stop_slices (state);
   state.generation++;
   state.deferred.clear ();
-  auto query = std::make_unique<vontle::HistoryQuery> (search->query, search->mode);
+  auto query = make_query (search->query, search->mode);
   const bool refine = may_refine && state.query != nullptr && query->refines (*state.query);
   state.query = std::move (query);
   state.known_size = history_size (search);
@@ -232,8 +236,8 @@ start_pass (VontleInputHistorySearch *search, bool may_refine)
       /* Newest first already, but for fuzzy ranks. */
       state.pending.clear ();
       state.pending.reserve (state.matches.size ());
-      for (auto m = state.matches.rbegin (); m != state.matches.rend (); ++m)
-        state.pending.push_back (m->index);
+      for (size_t i = state.matches.size (); i-- > 0;)
+        state.pending.push_back (state.matches[i].index);
       if (!std::is_sorted (state.pending.begin (), state.pending.end ()))
         std::sort (state.pending.begin (), state.pending.end ());
     }
@@ -242,11 +246,11 @@ start_pass (VontleInputHistorySearch *search, bool may_refine)
       state.pending.clear ();
       state.scan_next = state.known_size;
     }
-  std::vector<SearchMatch> found;
+  Buffer<SearchMatch> found;
   if (!search->incremental)
     {
       run_pass (search, 0, found);
-      std::stable_sort (found.begin (), found.end (), ranks_before);
+      std::sort (found.begin (), found.end (), ranks_before);
       replace_matches (search, std::move (found));
       set_searching (search, false);
       return;
@@ -505,7 +509,7 @@ vontle_input_history_search_set_incremental (VontleInputHistorySearch *search, b
       /* The pass under way is finished here, as a search that is not
        * incremental would have done. */
       stop_slices (search->state);
-      std::vector<SearchMatch> found;
+      vontle::Buffer<SearchMatch> found;
       run_pass (search, 0, found);
       insert_matches (search, found);
       set_searching (search, false);
