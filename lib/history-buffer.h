@@ -43,11 +43,11 @@ public:
   [[nodiscard]] size_t size () const noexcept { return size_; }
   [[nodiscard]] bool empty () const noexcept { return size_ == 0; }
   T *data () noexcept { return data_; }
-  const T *data () const noexcept { return data_; }
+  [[nodiscard]] const T *data () const noexcept { return data_; }
   T *begin () noexcept { return data_; }
   T *end () noexcept { return data_ + size_; }
-  const T *begin () const noexcept { return data_; }
-  const T *end () const noexcept { return data_ + size_; }
+  [[nodiscard]] const T *begin () const noexcept { return data_; }
+  [[nodiscard]] const T *end () const noexcept { return data_ + size_; }
   T &operator[] (size_t i) noexcept { return data_[i]; }
   const T &operator[] (size_t i) const noexcept { return data_[i]; }
   T &front () noexcept { return data_[0]; }
@@ -122,8 +122,10 @@ private:
   void grow_for (size_t n)
   {
     if (size_ + n > capacity_)
-      reserve (std::max<size_t> (size_ + n, capacity_ < 8 ? 8 : capacity_ * 2));
+      reserve (std::max<size_t> (size_ + n, capacity_ < first_capacity ? first_capacity : capacity_ * 2));
   }
+
+  static constexpr size_t first_capacity = 8;
 
   T *data_ = nullptr;
   size_t size_ = 0;

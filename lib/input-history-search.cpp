@@ -56,7 +56,7 @@ history_size (VontleInputHistorySearch *search)
 void
 release_items (SearchMatch *from, SearchMatch *to)
 {
-  for (auto it = from; it != to; ++it)
+  for (auto *it = from; it != to; ++it)
     g_clear_object (&it->item);
 }
 
@@ -176,7 +176,7 @@ insert_matches (VontleInputHistorySearch *search, Buffer<SearchMatch> &found)
         {
           if (state.generation != generation)
             return;
-          const auto at = std::lower_bound (matches.begin (), matches.end (), m, ranks_before);
+          auto *const at = std::lower_bound (matches.begin (), matches.end (), m, ranks_before);
           const auto position = static_cast<size_t> (at - matches.begin ());
           matches.insert (at, m);
           items_changed (search, position, 0, 1);
