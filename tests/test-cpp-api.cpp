@@ -479,6 +479,22 @@ TEST_F (CppApiTest, LiveReaderWriterReportsToConnectedHandlers)
   ExpectCritical ("vontle::InputHistoryLiveIO::ref", "VONTLE_IS_INPUT_HISTORY_LIVE_IO (io)");
 }
 
+TEST_F (CppApiTest, SearchHandleAndFindGiveOptionalIndices)
+{
+  auto history = vontle::InputHistory::create ();
+  for (const char *line : { "git status", "make", "git commit" })
+    history.append (line);
+  constexpr auto mode = VONTLE_INPUT_HISTORY_MATCH_SUBSTRING;
+  EXPECT_EQ (vontle::find (history, "git", mode), std::optional<std::size_t> (2));
+  EXPECT_EQ (vontle::find (history, std::string ("git"), mode, 2), std::optional<std::size_t> (0));
+  EXPECT_EQ (vontle::find (history, "git", mode, 0), std::nullopt);
+  auto search = vontle::InputHistorySearch::create (history, mode);
+  search.set_query ("git");
+  EXPECT_EQ (search.history (), history);
+  EXPECT_STREQ (search.query (), "git");
+  EXPECT_EQ (g_list_model_get_n_items (search.list_model ()), 2U);
+}
+
 TEST_F (CppApiTest, FileStoreRefusesAnApplicationIdThatIsAPath)
 {
   EXPECT_FALSE (vontle::InputHistoryFile::for_application ("../x"));

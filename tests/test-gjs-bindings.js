@@ -89,6 +89,21 @@ const cases = {
         assertEqual(texts, ['make', 'ls']);
         assertEqual(changes, [[0, 0, 1], [1, 1, 0], [0, 0, 1]]);
     },
+    search_as_a_list_model_and_find_stepping() {
+        const history = Vontle.InputHistory.new(null);
+        for (const line of ['git status', 'make', 'git commit', 'ls'])
+            history.append(line);
+        const search = Vontle.InputHistorySearch.new(history, Vontle.InputHistoryMatchMode.FUZZY);
+        search.query = 'gc';
+        const item = search.get_item(0);
+        assertEqual([search.get_n_items(), item.text, item.get_positions()], [1, 'git commit', [0, 4]]);
+        history.append('git co');
+        assertEqual(search.get_item(0).get_text(), 'git co');
+        const found = [], mode = Vontle.InputHistoryMatchMode.SUBSTRING;
+        for (let i = history.find('git', mode, -1); i >= 0; i = history.find('git', mode, i))
+            found.push(i);
+        assertEqual(found, [4, 2, 0]);
+    },
     storage_in_javascript_loads_receives_and_reloads() {
         const store = new Store(['open notes', 'close']);
         const history = Vontle.InputHistory.new(store);

@@ -108,9 +108,9 @@ find (GtkWidget *widget, const char *name)
 /* A key press as the widget's shortcut controllers see it: the action
  * bound to the key runs on the widget, as GTK runs it on a matching event. */
 bool
-press (GtkWidget *widget, guint keyval)
+press (GtkWidget *widget, guint keyval, GdkModifierType modifiers = GdkModifierType (0))
 {
-  g_autoptr (GtkShortcutTrigger) key = gtk_keyval_trigger_new (keyval, GdkModifierType (0));
+  g_autoptr (GtkShortcutTrigger) key = gtk_keyval_trigger_new (keyval, modifiers);
   g_autoptr (GListModel) controllers = gtk_widget_observe_controllers (widget);
   for (guint i = 0; i < g_list_model_get_n_items (controllers); i++)
     {
@@ -350,6 +350,40 @@ TEST_F (GtkExampleTest, UpAndDownWalkTheLinesThatStartWithTheTypedText)
     EXPECT_EQ (EntryText (), "git log --oneline");
     ASSERT_TRUE (press (Entry (), GDK_KEY_Down));
     EXPECT_EQ (EntryText (), "git"); /* past the newest: what was typed */
+  });
+}
+
+TEST_F (GtkExampleTest, CtrlRSearchesTheWholeHistoryAndEnterTakesTheBestMatch)
+{
+  Session ([&] {
+    for (const char *line : { "git checkout main", "grep -rn TODO", "make", "git commit -m 'Fix the walk'", "ls" })
+      Enter (line);
+    Type ("gcm");
+    ASSERT_TRUE (press (Entry (), GDK_KEY_r, GDK_CONTROL_MASK));
+    GtkWidget *query = Widget ("search-entry");
+    EXPECT_TRUE (gtk_widget_get_visible (Widget ("search-pane")));
+    EXPECT_FALSE (gtk_widget_is_visible (Widget ("history-list")));
+    EXPECT_EQ (gtk_editable_get_text (GTK_EDITABLE (query)), std::string ("gcm"));
+    EXPECT_TRUE (spin_until ([&] { return Label ("search-status") == "2 matches"; })) << Label ("search-status");
+    /* Best first: the characters at word starts; bold from the positions. */
+    GListModel *shown = G_LIST_MODEL (gtk_list_view_get_model (GTK_LIST_VIEW (Widget ("search-list"))));
+    g_autoptr (VontleInputHistoryMatch) best = VONTLE_INPUT_HISTORY_MATCH (g_list_model_get_item (shown, 0));
+    EXPECT_STREQ (vontle_input_history_match_get_text (best), "git checkout main");
+    guint n = 0;
+    const guint *positions = vontle_input_history_match_get_positions (best, &n);
+    EXPECT_EQ (std::vector<guint> (positions, positions + n), (std::vector<guint> { 0, 4, 13 }));
+    Screenshot ("history-search.png");
+
+    ASSERT_TRUE (press (query, GDK_KEY_r, GDK_CONTROL_MASK)); /* the next match */
+    g_signal_emit_by_name (query, "activate");
+    EXPECT_EQ (EntryText (), "git commit -m 'Fix the walk'");
+    EXPECT_FALSE (gtk_widget_get_visible (Widget ("search-pane")));
+
+    ASSERT_TRUE (press (Entry (), GDK_KEY_r, GDK_CONTROL_MASK));
+    gtk_editable_set_text (GTK_EDITABLE (query), "sub");
+    g_signal_emit_by_name (query, "stop-search"); /* Escape */
+    EXPECT_EQ (EntryText (), "git commit -m 'Fix the walk'");
+    EXPECT_TRUE (gtk_widget_is_visible (Widget ("history-list")));
   });
 }
 

@@ -62,6 +62,29 @@ class InputHistoryModelTest(unittest.TestCase):
         self.assertIs(model.get_history(), history)
 
 
+
+class InputHistorySearchTest(unittest.TestCase):
+    def test_search_as_a_list_model_and_find_stepping(self):
+        history = Vontle.InputHistory.new(None)
+        for line in ('git status', 'make', 'git commit', 'ls'):
+            history.append(line)
+        search = Vontle.InputHistorySearch.new(
+            history, Vontle.InputHistoryMatchMode.FUZZY)
+        self.assertIsInstance(search, Gio.ListModel)
+        search.props.query = 'gc'
+        self.assertEqual([(m.props.text, list(m.get_positions()))
+                          for m in search], [('git commit', [0, 4])])
+        history.append('git co')
+        self.assertEqual(search[0].get_text(), 'git co')
+        found, mode = [], Vontle.InputHistoryMatchMode.SUBSTRING
+        self.assertEqual(history.find('GIT', mode, -1), -1)  # exact case
+        i = history.find('git', mode, -1)
+        while i >= 0:
+            found.append(i)
+            i = history.find('git', mode, i)
+        self.assertEqual(found, [4, 2, 0])
+
+
 class Store(Vontle.InputHistoryLinesIO):
     """A history's storage kept in a Python list; read_null stands for an empty store."""
 

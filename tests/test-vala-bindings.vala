@@ -85,6 +85,22 @@ void history_over_the_interface () {
     expect ((string) entries.nth (1), "b", "newest entry");
 }
 
+void search_in_vala () {
+    var history = new Vontle.InputHistory (null);
+    history.append ("git status");
+    history.append ("make");
+    var search = new Vontle.InputHistorySearch (history, Vontle.InputHistoryMatchMode.SUBSTRING);
+    search.query = "MAKE";
+    expect (search.get_n_items ().to_string (), "0", "exact case");
+    search.query = "ake";
+    var match = (Vontle.InputHistoryMatch) search.get_item (0);
+    string offsets = "";
+    foreach (uint p in match.get_positions ())
+        offsets += p.to_string ();
+    expect (match.text + offsets, "make123", "match");
+    expect (history.find ("s", Vontle.InputHistoryMatchMode.PREFIX, -1).to_string (), "-1", "find");
+}
+
 void template_in_vala () {
     var template = new Vontle.Template ("Hello @name@ from @place@!");
     expect (joined (template.dup_referenced_names ()), "name|place", "names");
@@ -113,6 +129,7 @@ void run (string name, Case body) {
 int main () {
     run ("history_kept_in_vala", history_kept_in_vala);
     run ("history_over_the_interface", history_over_the_interface);
+    run ("search_in_vala", search_in_vala);
     run ("template_in_vala", template_in_vala);
     return failed == 0 ? 0 : 1;
 }

@@ -61,6 +61,18 @@ PAIRS = [
      "BM_ReplaceSubstring", "BM_GStringReplace", 2.0),
     ("vontle_replace_substring, 1 MB vs strstr loop (reference)",
      "BM_ReplaceSubstring", "BM_HandReplace", None),
+    ("history search, substring, 1 000 000 lines, vs lowering + strstr",
+     "BM_SearchSubstring", "BM_HandLowerStrstr", 1.5),
+    ("history search, prefix, 1 000 000 lines, vs lowering + compare",
+     "BM_SearchPrefix", "BM_HandLowerPrefix", 1.5),
+    ("history search, fuzzy, 1 000 000 lines, vs ASCII subsequence loop",
+     "BM_SearchFuzzy", "BM_HandSubsequence", 3.0),
+    ("history search, query refined by one character, vs the bare loop over the current matches",
+     "BM_SearchRefine", "BM_HandLowerStrstrOverMatches", 2.0),
+    ("history search, substring, vs GtkFilterListModel + GtkStringFilter",
+     "BM_SearchSubstring", "BM_GtkFilterListModelSubstring", 1.0),
+    ("history search, incremental fuzzy pass, longest main-loop slice, vs 4 ms",
+     "BM_SearchIncrementalLongestSlice", "BM_FourMilliseconds", 1.0),
     ("history file append, 100 000 entries, vs in-memory lines store",
      "BM_HistoryFileAppend", "BM_HistoryMemoryLinesAppend", 1.5),
     ("history file store append alone, 100 000 entries, vs open + flock + write + close (reference)",
@@ -74,9 +86,11 @@ PAIRS = [
 ]
 
 # Rows whose work runs in child processes, or that wait, compare wall time:
-# the parent's CPU time would leave it out.
+# the parent's CPU time would leave it out. The slice rows report the
+# longest main-loop iteration as their (manual) time.
 WALL_TIME = {"BM_HistoryFileEightProcesses", "BM_BareAppendEightProcesses",
-             "BM_HistoryFileAppendLockHeld", "BM_OneFrame"}
+             "BM_HistoryFileAppendLockHeld", "BM_OneFrame",
+             "BM_SearchIncrementalLongestSlice", "BM_FourMilliseconds"}
 
 
 def load_run(directory):

@@ -451,7 +451,9 @@ example_command_pane_new (VontleInputHistoryIO *io)
   ExampleCommandPane *self = g_object_new (EXAMPLE_TYPE_COMMAND_PANE, NULL);
   self->history = vontle_input_history_new (io);
   g_autoptr (VontleInputHistoryModel) model = vontle_input_history_model_new (self->history);
-  gtk_box_append (GTK_BOX (self), history_frame (self, g_steal_pointer (&model)));
+  GtkWidget *frame = history_frame (self, g_steal_pointer (&model));
+  gtk_box_append (GTK_BOX (self), frame);
+  gtk_box_append (GTK_BOX (self), example_search_pane_new (self->history, GTK_EDITABLE (self->entry), frame));
   mark_list (self);
   return GTK_WIDGET (self);
 }

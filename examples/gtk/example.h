@@ -29,6 +29,11 @@ G_DECLARE_FINAL_TYPE (ExampleCommandPane, example_command_pane, EXAMPLE, COMMAND
 GtkWidget *example_command_pane_new (VontleInputHistoryIO *io);
 VontleInputHistory *example_command_pane_get_history (ExampleCommandPane *pane);
 
+/* Ctrl+R on TARGET: a search over HISTORY's lines that covers COVERED while
+ * it is open; Enter puts the chosen line in TARGET. Append it beside
+ * COVERED; it starts hidden. */
+GtkWidget *example_search_pane_new (VontleInputHistory *history, GtkEditable *target, GtkWidget *covered);
+
 /* A template's base, a form with one row per referenced variable, a live
  * preview and a button that saves the result and opens it. */
 #define EXAMPLE_TYPE_TEMPLATE_PANE (example_template_pane_get_type ())

@@ -7,6 +7,7 @@
 #include <vontle/input-history-live-io.h>
 #include <vontle/input-history-file.h>
 #include <vontle/input-history-model.h>
+#include <vontle/input-history-search.h>
 #include <vontle/input-history-lines-io.h>
 #include <vontle/input-history-callback-io.h>
 #include <vontle/log.h>

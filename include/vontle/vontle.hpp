@@ -8,7 +8,7 @@
  *   List, ListIterator, Node    move-only; each frees what it holds
  *   Template, InputHistory,     one GObject reference each: a copy takes
  *   InputHistoryFile,           another (g_object_ref), a move steals it
- *   InputHistoryModel
+ *   InputHistoryModel, InputHistorySearch
  *   UniqueString                a string the caller owns (g_free)
  *   LentString                  a string lent by an object, maybe NULL
  *   ListView<T>, NodeRef        borrowed; they never free anything (a Node
@@ -68,5 +68,6 @@
 #include <vontle/hpp/input-history-live-io.hpp>
 #include <vontle/hpp/input-history-file.hpp>
 #include <vontle/hpp/input-history-model.hpp>
+#include <vontle/hpp/input-history-search.hpp>
 #include <vontle/hpp/template.hpp>
 #include <vontle/hpp/utils.hpp>
