@@ -454,6 +454,8 @@ example_command_pane_new (VontleInputHistoryIO *io)
   GtkWidget *frame = history_frame (self, g_steal_pointer (&model));
   gtk_box_append (GTK_BOX (self), frame);
   gtk_box_append (GTK_BOX (self), example_search_pane_new (self->history, GTK_EDITABLE (self->entry), frame));
+  /* The walk's count belongs to the list the search covers. */
+  g_object_bind_property (frame, "visible", self->status, "visible", G_BINDING_SYNC_CREATE);
   mark_list (self);
   return GTK_WIDGET (self);
 }
