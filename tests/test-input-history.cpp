@@ -258,14 +258,13 @@ TEST_F (HistoryTest, TypesAndReservedSlots)
  * only a reader/writer can implement. */
 TEST_F (HistoryTest, ReaderWriterInterfaceDeclaresNoPropertiesAndNoSignals)
 {
-  g_autoptr (GTypeClass) object_class = static_cast<GTypeClass *> (g_type_class_ref (G_TYPE_OBJECT));
   gpointer iface = g_type_default_interface_ref (VONTLE_TYPE_INPUT_HISTORY_IO);
   guint n_properties = 99;
-  g_autofree GParamSpec **properties = g_object_interface_list_properties (iface, &n_properties);
+  g_free (g_object_interface_list_properties (iface, &n_properties));
   g_type_default_interface_unref (iface);
   EXPECT_EQ (n_properties, 0u);
   guint n_signals = 99;
-  g_autofree guint *signals = g_signal_list_ids (VONTLE_TYPE_INPUT_HISTORY_IO, &n_signals);
+  g_free (g_signal_list_ids (VONTLE_TYPE_INPUT_HISTORY_IO, &n_signals));
   EXPECT_EQ (n_signals, 0u);
 
   const GType live = VONTLE_TYPE_INPUT_HISTORY_LIVE_IO;
