@@ -258,6 +258,9 @@ TEST_F (HistoryTest, TypesAndReservedSlots)
  * only a reader/writer can implement. */
 TEST_F (HistoryTest, ReaderWriterInterfaceDeclaresNoPropertiesAndNoSignals)
 {
+  /* Interface properties live in GObject's pool, made with its class. */
+  g_autoptr (GTypeClass) object_class = static_cast<GTypeClass *> (g_type_class_ref (G_TYPE_OBJECT));
+  ASSERT_NE (object_class, nullptr);
   gpointer iface = g_type_default_interface_ref (VONTLE_TYPE_INPUT_HISTORY_IO);
   guint n_properties = 99;
   g_free (g_object_interface_list_properties (iface, &n_properties));
