@@ -280,6 +280,33 @@ TEST_F (HistorySearchTest, HandlersMayChangeTheHistoryOrTheQuery)
     }
 }
 
+/* What bindings and GtkBuilder use: the properties, the item type and an
+ * item past the end. */
+TEST_F (HistorySearchTest, PropertiesAreTheFunctionsGObjectSees)
+{
+  g_autoptr (VontleInputHistory) history = history_of ({ "git status", "make", "git commit" });
+  g_autoptr (VontleInputHistorySearch) search = VONTLE_INPUT_HISTORY_SEARCH (
+    g_object_new (VONTLE_TYPE_INPUT_HISTORY_SEARCH, "history", history, "mode", SUBSTRING, "incremental", FALSE,
+                  "query", "git", nullptr));
+  VontleInputHistory *held = nullptr;
+  g_autofree char *query = nullptr;
+  VontleInputHistoryMatchMode mode = PREFIX;
+  gboolean incremental = TRUE, searching = TRUE;
+  g_object_get (search, "history", &held, "query", &query, "mode", &mode, "incremental", &incremental,
+                "searching", &searching, nullptr);
+  g_object_unref (held);
+  EXPECT_EQ (std::make_tuple (held, std::string (query), mode, incremental, searching),
+             std::make_tuple (static_cast<VontleInputHistory *> (history), std::string ("git"), SUBSTRING, FALSE, FALSE));
+  EXPECT_EQ (texts (found_in (G_LIST_MODEL (search))), Lines ({ "git commit", "git status" }));
+  EXPECT_EQ (g_list_model_get_item_type (G_LIST_MODEL (search)), VONTLE_TYPE_INPUT_HISTORY_MATCH);
+  EXPECT_EQ (g_list_model_get_item (G_LIST_MODEL (search), 2), nullptr);
+
+  g_autoptr (GObject) item = G_OBJECT (g_list_model_get_item (G_LIST_MODEL (search), 0));
+  g_autofree char *text = nullptr;
+  g_object_get (item, "text", &text, nullptr);
+  EXPECT_STREQ (text, "git commit");
+}
+
 TEST_F (HistorySearchTest, RefusesWhatIsNoneAndTakesNullAsEmpty)
 {
   EXPECT_EQ (vontle_input_history_search_new (nullptr, FUZZY), nullptr);
