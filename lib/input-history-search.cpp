@@ -239,7 +239,10 @@ start_pass (VontleInputHistorySearch *search, bool may_refine)
       for (size_t i = state.matches.size (); i-- > 0;)
         state.pending.push_back (state.matches[i].index);
       if (!std::is_sorted (state.pending.begin (), state.pending.end ()))
-        std::sort (state.pending.begin (), state.pending.end ());
+        /* A comparator of our own: libc++ keeps std::sort over plain
+         * unsigned with std::less in its shared library, which lib/ does not
+         * link. */
+        std::sort (state.pending.begin (), state.pending.end (), [] (guint32 a, guint32 b) { return a < b; });
     }
   else
     {
