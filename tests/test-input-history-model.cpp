@@ -205,7 +205,7 @@ TEST_F (HistoryModelTest, ReloadKeepsTheItemsOfEntriesThatStay)
 {
   Lines many;
   for (int i = 0; i < 70; i++)
-    many.push_back ("n" + std::to_string (i));
+    many.push_back (std::string ("n").append (std::to_string (i))); /* GCC 12 -O3 misreads "n" + std::string */
   const struct
   {
     const char *what;
