@@ -32,9 +32,6 @@ public:
       trace_ (g_new (Index, static_cast<size_t> ((max_d + 1) * width_)))
   {
   }
-  Diff (const Diff &) = delete;
-  Diff &operator= (const Diff &) = delete;
-  ~Diff () { g_free (trace_); }
 
   /* The number of steps of the shortest path, or -1 beyond MAX_D. Row d of
    * the trace holds the furthest x on each diagonal after d steps. */
@@ -95,7 +92,7 @@ private:
   Index m_;
   Index max_d_;
   Index width_;
-  Index *trace_;
+  GMemory<Index[]> trace_;
 };
 
 bool
@@ -161,7 +158,7 @@ diff_entries (const VontleList &before, const VontleList &after, size_t max_step
       add_edit (edits, { head, removed, added, before.size - tail });
       return;
     }
-  const std::unique_ptr<Step[], GFreeDeleter> steps (g_new (Step, static_cast<size_t> (d)));
+  const GMemory<Step[]> steps (g_new (Step, static_cast<size_t> (d)));
   diff.steps (d, steps.get ());
   add_steps (edits, steps.get (), d, head);
 }

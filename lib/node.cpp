@@ -8,7 +8,7 @@
 
 namespace {
 
-template <typename T> using GMemory = std::unique_ptr<T, vontle::GFreeDeleter>;
+using vontle::GMemory;
 
 template <typename T>
 GMemory<T>

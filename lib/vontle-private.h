@@ -6,6 +6,8 @@
 #include <glib-object.h>
 #include <gio/gio.h>
 
+#include <memory>
+
 /* The public declarations carry the export annotation; a definition takes
  * its visibility from them, whatever the order of includes. */
 #include <vontle/vontle.h>
@@ -65,6 +67,10 @@ struct GFreeDeleter
 {
   void operator() (void *memory) const { g_free (memory); }
 };
+
+/* Memory from GLib's allocator, freed with g_free: GMemory<T> for one
+ * record, GMemory<T[]> for an array from g_new. */
+template <typename T> using GMemory = std::unique_ptr<T, GFreeDeleter>;
 
 /* The logger's threshold, shared by its two units (hidden like every
  * internal symbol). */

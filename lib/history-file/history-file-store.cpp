@@ -28,9 +28,6 @@ constexpr size_t chunk_bytes = size_t { 64 } << 10;
 /* The longest pause, in appends, between tries of a rewrite that fails. */
 constexpr size_t longest_rewrite_backoff_appends = 1024;
 
-/* An array from g_new. */
-template <typename T> using Array = std::unique_ptr<T[], vontle::GFreeDeleter>;
-
 void
 add_entry (std::string_view entry, void *data)
 {
@@ -52,7 +49,7 @@ parse_until (int fd, off_t size, LineParser &parser, ReadMark &mark, off_t *offs
 {
   /* An append's few new bytes need no chunk's worth of buffer. */
   const size_t buffer_bytes = *offset < size ? MIN (chunk_bytes, static_cast<size_t> (size - *offset)) : 1;
-  const Array<char> buffer (g_new (char, buffer_bytes));
+  const vontle::GMemory<char[]> buffer (g_new (char, buffer_bytes));
   while (*offset < size)
     {
       const size_t wanted = MIN (buffer_bytes, static_cast<size_t> (size - *offset));
@@ -203,7 +200,7 @@ entries_with_pending (const Store &store)
 {
   const size_t pending = store.pending_count ();
   /* The pending lines, newest first, each once: they end the list. */
-  const Array<const char *> tail (g_new (const char *, pending));
+  const vontle::GMemory<const char *[]> tail (g_new (const char *, pending));
   size_t tail_length = 0;
   g_autoptr (GHashTable) newer = pending > 0 ? g_hash_table_new (g_str_hash, g_str_equal) : nullptr;
   for (size_t i = pending; i-- > 0;)
@@ -215,7 +212,7 @@ entries_with_pending (const Store &store)
 
   /* Copies of the entries (their text is NUL-terminated), then of the tail
    * oldest first; those before the last max-entries are dropped again. */
-  const Array<void *> copies (g_new (void *, store.entries.size () + tail_length));
+  const vontle::GMemory<void *[]> copies (g_new (void *, store.entries.size () + tail_length));
   size_t length = 0;
   store.entries.for_each ([&] (std::string_view entry) {
     if (newer == nullptr || !g_hash_table_contains (newer, entry.data ()))
