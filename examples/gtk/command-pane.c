@@ -96,12 +96,8 @@ static void
 setup_row (GtkSignalListItemFactory *factory, GtkListItem *item, gpointer user_data)
 {
   (void) factory, (void) user_data;
-  GtkWidget *label = gtk_label_new (NULL);
-  gtk_label_set_xalign (GTK_LABEL (label), 0);
-  gtk_label_set_ellipsize (GTK_LABEL (label), PANGO_ELLIPSIZE_END);
-  gtk_widget_add_css_class (label, "monospace");
+  GtkWidget *label = example_command_label (12, 6);
   gtk_widget_set_hexpand (label, TRUE);
-  g_object_set (label, "margin-start", 12, "margin-end", 12, "margin-top", 6, "margin-bottom", 6, NULL);
   GtkWidget *row = gtk_box_new (GTK_ORIENTATION_HORIZONTAL, 0);
   gtk_box_append (GTK_BOX (row), label);
   g_object_set_data (G_OBJECT (row), "list-item", item);

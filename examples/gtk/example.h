@@ -46,6 +46,10 @@ void example_template_pane_load (ExampleTemplatePane *pane, GFile *file);
  * and texts; EXPAND fills the height. */
 GtkWidget *example_framed (GtkWidget *child, gboolean expand);
 
+/* A list row's label for a command line: monospaced, ellipsized, left
+ * aligned, with the given margins around it. */
+GtkWidget *example_command_label (int margin_x, int margin_y);
+
 /* Where the command history is stored, for the given application id. */
 VontleInputHistoryIO *example_history_io_new (const char *application_id);
 

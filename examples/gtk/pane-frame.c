@@ -16,3 +16,15 @@ example_framed (GtkWidget *child, gboolean expand)
   gtk_frame_set_child (GTK_FRAME (frame), scrolled);
   return frame;
 }
+
+GtkWidget *
+example_command_label (int margin_x, int margin_y)
+{
+  GtkWidget *label = gtk_label_new (NULL);
+  gtk_label_set_xalign (GTK_LABEL (label), 0);
+  gtk_label_set_ellipsize (GTK_LABEL (label), PANGO_ELLIPSIZE_END);
+  gtk_widget_add_css_class (label, "monospace");
+  g_object_set (label, "margin-start", margin_x, "margin-end", margin_x, "margin-top", margin_y,
+                "margin-bottom", margin_y, NULL);
+  return label;
+}

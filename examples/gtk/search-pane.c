@@ -111,12 +111,7 @@ static void
 setup_row (GtkSignalListItemFactory *factory, GtkListItem *item, gpointer user_data)
 {
   (void) factory, (void) user_data;
-  GtkWidget *label = gtk_label_new (NULL);
-  gtk_label_set_xalign (GTK_LABEL (label), 0);
-  gtk_label_set_ellipsize (GTK_LABEL (label), PANGO_ELLIPSIZE_END);
-  gtk_widget_add_css_class (label, "monospace");
-  g_object_set (label, "margin-start", 6, "margin-end", 6, "margin-top", 3, "margin-bottom", 3, NULL);
-  gtk_list_item_set_child (item, label);
+  gtk_list_item_set_child (item, example_command_label (6, 3));
 }
 
 /* Each matched character in bold and underlined, from the match's byte
