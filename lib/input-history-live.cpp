@@ -5,12 +5,8 @@
 #include "input-history-private.h"
 #include "list-private.h"
 
-namespace {
-
-/* Where the entry equal to LINE lies, searched from the newest; -1 when
- * none is. */
 gssize
-find_entry (const VontleList *entries, const char *line)
+vontle::input_history_find_newest (const VontleList *entries, const char *line)
 {
   for (size_t i = entries->size; i-- > 0;)
     if (g_strcmp0 (static_cast<const char *> (entries->start[i]), line) == 0)
@@ -18,13 +14,15 @@ find_entry (const VontleList *entries, const char *line)
   return -1;
 }
 
+namespace {
+
 /* As a read would have it: LINE once, at the end, and at most MAX entries.
  * Each change is reported as it is made, so that a model reading the list
  * while it hears of one finds the list as told. */
 void
 append_entry (VontleInputHistory *history, VontleList *entries, char *line, bool seen, guint max)
 {
-  if (const gssize at = seen ? find_entry (entries, line) : -1; at >= 0)
+  if (const gssize at = seen ? vontle::input_history_find_newest (entries, line) : -1; at >= 0)
     {
       vontle::list_remove_at (entries, static_cast<size_t> (at));
       vontle_input_history_entries_changed (history, static_cast<guint> (at), 1, 0);

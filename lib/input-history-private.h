@@ -68,6 +68,10 @@ bool input_history_file_read_appended (VontleInputHistoryFile *file, size_t held
 /* Whether HISTORY's class keeps the default list and reset slots. */
 bool input_history_has_default_entries (VontleInputHistory *history);
 
+/* Where the entry equal to LINE lies in ENTRIES, searched from the newest
+ * (the history holds each line once); -1 when none is. */
+gssize input_history_find_newest (const VontleList *entries, const char *line);
+
 /* Brings a history over the library's file store up to date with the lines
  * that the file gained, reported one change at a time, as a reset would
  * leave the entries; false (nothing done) when only a reset can. */

@@ -361,14 +361,11 @@ reload_keeping_walk (VontleInputHistory *history)
   entries = vontle_input_history_list (history);
   if (standing == nullptr || entries == nullptr)
     return;
-  /* Each entry once, so the newest equal one is the entry. */
-  for (size_t i = vontle_list_size (entries); i-- > 0;)
-    if (g_strcmp0 (static_cast<const char *> (entries->start[i]), standing) == 0)
-      {
-        priv->position = priv->match_position = i;
-        priv->reset_pending = false;
-        return;
-      }
+  if (const gssize at = vontle::input_history_find_newest (entries, standing); at >= 0)
+    {
+      priv->position = priv->match_position = static_cast<size_t> (at);
+      priv->reset_pending = false;
+    }
 }
 
 gboolean
