@@ -89,25 +89,7 @@ live_io_over (Storage *storage)
   return VONTLE_INPUT_HISTORY_IO (store);
 }
 
-/* What a list view knows: only what items-changed told it. */
-struct Mirror
-{
-  Lines items;
-  std::vector<Change> changes;
-
-  static void
-  on_items_changed (GListModel *model, guint position, guint removed, guint added, Mirror *self)
-  {
-    self->changes.push_back ({ position, removed, added });
-    self->items.erase (self->items.begin () + position, self->items.begin () + position + removed);
-    for (guint i = 0; i < added; i++)
-      {
-        g_autoptr (VontleInputHistoryEntry) entry
-          = VONTLE_INPUT_HISTORY_ENTRY (g_list_model_get_item (model, position + i));
-        self->items.insert (self->items.begin () + position + i, vontle_input_history_entry_get_text (entry));
-      }
-  }
-};
+using Mirror = vontle_test::ModelMirror;
 
 Lines
 newest_first (VontleInputHistory *history)

@@ -48,24 +48,7 @@ fresh_search (VontleInputHistory *history, const char *query, VontleInputHistory
   return found_in (G_LIST_MODEL (search));
 }
 
-/* What a list view knows: only what items-changed told it. */
-struct Mirror
-{
-  Lines items;
-  std::vector<Change> changes;
-
-  static void
-  on_items_changed (GListModel *model, guint position, guint removed, guint added, Mirror *self)
-  {
-    self->changes.push_back ({ position, removed, added });
-    self->items.erase (self->items.begin () + position, self->items.begin () + position + removed);
-    for (guint i = 0; i < added; i++)
-      {
-        g_autoptr (VontleInputHistoryMatch) match = VONTLE_INPUT_HISTORY_MATCH (g_list_model_get_item (model, position + i));
-        self->items.insert (self->items.begin () + position + i, vontle_input_history_match_get_text (match));
-      }
-  }
-};
+using Mirror = vontle_test::ModelMirror;
 
 Lines
 texts (const Found &found)

@@ -2,6 +2,8 @@
 #include "vontle-test.h"
 
 #include <cstdio>
+
+#include <gio/gio.h>
 #include <unistd.h>
 
 namespace vontle_test {
@@ -132,6 +134,20 @@ StderrCapture::Finish ()
   fclose (file_);
   file_ = nullptr;
   return text;
+}
+
+void
+ModelMirror::on_items_changed (gpointer model, guint position, guint removed, guint added, ModelMirror *self)
+{
+  self->changes.push_back ({ position, removed, added });
+  self->items.erase (self->items.begin () + position, self->items.begin () + position + removed);
+  for (guint i = 0; i < added; i++)
+    {
+      g_autoptr (GObject) item = G_OBJECT (g_list_model_get_item (G_LIST_MODEL (model), position + i));
+      g_autofree char *text = nullptr;
+      g_object_get (item, "text", &text, nullptr);
+      self->items.insert (self->items.begin () + position + i, text);
+    }
 }
 
 } // namespace vontle_test

@@ -69,4 +69,15 @@ take (char *text)
   return copy;
 }
 
+/* What a list view knows of a list model whose items have a "text"
+ * property: only what items-changed told it. Connect on_items_changed with
+ * the mirror as its data. */
+struct ModelMirror
+{
+  std::vector<std::string> items;
+  std::vector<std::vector<guint>> changes; /* position, removed, added */
+
+  static void on_items_changed (gpointer model, guint position, guint removed, guint added, ModelMirror *self);
+};
+
 } // namespace vontle_test
